@@ -1,0 +1,48 @@
+// The framework's file class: reading a small file with no sharing granted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/text.h"
+
+class CFileException {
+  public:
+    enum Cause {
+        fileNotFound,
+        badPath,
+        accessDenied,
+        sharingViolation,
+        endOfFile,
+        genericException
+    };
+
+    CFileException(Cause cause, const CString& fileName)
+        : m_cause(cause), m_strFileName(fileName) {}
+
+    Cause m_cause;
+    CString m_strFileName;
+};
+
+// A file opened for reading only, with no sharing granted. Every file-system failure throws a
+// CFileException.
+class CFile {
+  public:
+    enum OpenFlags : unsigned { modeRead = 0x0, shareExclusive = 0x10 };
+
+    CFile() = default;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    ~CFile();
+
+    // Only modeRead | shareExclusive is supported: the file must exist, and it is never created.
+    void Open(const char* path, unsigned flags);
+    std::size_t Read(void* buffer, std::size_t count);
+    void Close();
+    // Closes without reporting a failure; for use after a failure has been reported.
+    void Abort();
+
+  private:
+    CString m_path;
+    std::intptr_t m_handle = -1;
+};

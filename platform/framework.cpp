@@ -1,0 +1,70 @@
+#include "platform/framework.h"
+
+#include "platform/entry.h"
+#include "platform/services.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+CString g_executableName;
+}  // namespace
+
+CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+int AfxWinMain(const char* executableName, const char* commandTail) {
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr) {
+        return 1;
+    }
+    g_executableName = executableName;
+    if (app->m_pszAppName == nullptr) {
+        app->m_pszAppName = g_executableName.c_str();
+    }
+    app->m_lpCmdLine = commandTail;
+    // An initialisation that answers FALSE ends the application without a message loop; the
+    // exit status does not tell how the help session went.
+    app->InitInstance();
+    return 0;
+}
+
+int CFrameWnd::MessageBox(const char* text, const char* caption, unsigned type) {
+    return platform::Current().ui->MessageBox(text, caption, type);
+}
+
+int AfxMessageBox(const char* text, unsigned type, unsigned /*helpContext*/) {
+    const CWinApp* app = AfxGetApp();
+    const char* caption = app != nullptr && app->m_pszAppName != nullptr ? app->m_pszAppName : "";
+    return platform::Current().ui->MessageBox(text, caption, type);
+}
+
+CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, unsigned flags,
+                         const char* filterLabel, const char* filterPattern, CFrameWnd* parent)
+    : m_parent(parent),
+      m_defaultExt(defaultExt),
+      m_fileName(fileName),
+      m_filterLabel(filterLabel),
+      m_filterPattern(filterPattern),
+      m_flags(flags) {}
+
+int CFileDialog::DoModal() {
+    platform::FileOpenRequest request;
+    request.title = m_title;
+    request.filterLabel = m_filterLabel;
+    request.filterPattern = m_filterPattern;
+    request.defaultExt = m_defaultExt;
+    request.fileName = m_fileName;
+    request.initialDir = m_initialDir;
+    request.flags = m_flags;
+    return platform::Current().ui->ShowFileOpen(request, &m_pathName);
+}

@@ -1,0 +1,73 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include "platform/file.h"
+
+namespace {
+
+CFileException::Cause CauseOf(int error) {
+    switch (error) {
+        case ENOENT:
+            return CFileException::fileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return CFileException::badPath;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return CFileException::accessDenied;
+        default:
+            return CFileException::genericException;
+    }
+}
+
+}  // namespace
+
+CFile::~CFile() {
+    Abort();
+}
+
+// POSIX has no share modes: the file is opened for reading and locked exclusively, so that it
+// cannot be opened while another process holds its lock, and holds off lockers while open.
+void CFile::Open(const char* path, unsigned /*flags*/) {
+    m_path = path;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        throw CFileException(CauseOf(errno), m_path);
+    }
+    // Only a lock held elsewhere refuses the file; a file system without locks reads as usual.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        throw CFileException(CFileException::sharingViolation, m_path);
+    }
+    m_handle = fd;
+}
+
+std::size_t CFile::Read(void* buffer, std::size_t count) {
+    ssize_t got;
+    do {
+        got = ::read(static_cast<int>(m_handle), buffer, count);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        throw CFileException(CauseOf(errno), m_path);
+    }
+    return static_cast<std::size_t>(got);
+}
+
+void CFile::Close() {
+    const int fd = static_cast<int>(m_handle);
+    m_handle = -1;
+    if (fd >= 0 && ::close(fd) != 0) {
+        throw CFileException(CFileException::genericException, m_path);
+    }
+}
+
+void CFile::Abort() {
+    if (m_handle >= 0) {
+        ::close(static_cast<int>(m_handle));
+        m_handle = -1;
+    }
+}

@@ -1,0 +1,37 @@
+// The process entry on POSIX desktops.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/entry.h"
+#include "platform/posix/command_tail.h"
+#include "platform/posix/console_ui.h"
+#include "platform/posix/file_system.h"
+#include "platform/posix/gio_shell.h"
+#include "platform/services.h"
+
+namespace {
+
+// The executable's file name without its extension.
+CString ExecutableName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    CString name = slash == nullptr ? path : slash + 1;
+    const std::size_t dot = name.rfind('.');
+    if (dot != CString::npos && dot > 0) {
+        name.resize(dot);
+    }
+    return name;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Console mode is the only user interface so far; SUITEHELP_UI=console will keep choosing it
+    // once desktop dialogs exist.
+    static platform::ConsoleUserInterface console(stdin, stderr);
+    static platform::PosixFileSystem files;
+    static platform::GioShell shell;
+    platform::Install({&console, &shell, &files});
+
+    const CString tail = platform::CommandTail(argc, argv);
+    return AfxWinMain(ExecutableName(argc > 0 ? argv[0] : "suitehelp").c_str(), tail.c_str());
+}

@@ -1,0 +1,163 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "app/main_window.h"
+#include "tests/fakes/fake_platform.h"
+#include "tests/fakes/temp_dir.h"
+
+namespace {
+
+class LaunchConfigurationTest : public testing::Test {
+  protected:
+    // Reads a launch-configuration file holding `config`, with `-vellum` unless told otherwise.
+    void Read(const std::string& config, const char* option = "-vellum") {
+        const std::string path = dir.Write("help.cfg", config);
+        ReadArguments({option, path.c_str()});
+    }
+
+    void ReadArguments(std::vector<const char*> arguments) {
+        std::vector<char*> argv;
+        for (const char* argument : arguments) {
+            argv.push_back(const_cast<char*>(argument));
+        }
+        window.ReadLaunchConfiguration(argv.data(), static_cast<int>(argv.size()));
+    }
+
+    void ExpectFields(const std::string& docNameFile, const std::string& docFile,
+                      const std::string& productId) {
+        EXPECT_EQ(window.m_strDocNameFile, docNameFile);
+        EXPECT_EQ(window.m_strDocFile, docFile);
+        EXPECT_EQ(window.m_strProductId, productId);
+    }
+
+    FakePlatform fakes;
+    TempDir dir;
+    CMainWindow window{""};
+};
+
+TEST_F(LaunchConfigurationTest, RecognisesOnlyTheTwoOptionsAsWholeFirstArgument) {
+    const std::string path = dir.Write("help.cfg", "\n\nP1\n");
+    for (const char* option : {"-vellum", "-VELLUM", "-Dax", "-dax"}) {
+        window.m_strProductId.clear();
+        ReadArguments({option, path.c_str()});
+        EXPECT_EQ(window.m_strProductId, "P1") << option;
+    }
+    for (const char* option : {"vellum", "-vellumx", " -dax", "-da", "/dax", "--dax"}) {
+        ReadArguments({option, path.c_str()});
+        EXPECT_EQ(window.m_strProductId, "") << option;
+    }
+    ReadArguments({path.c_str(), "-dax"});
+    ExpectFields("", "DOCS.PDF", "");
+}
+
+TEST_F(LaunchConfigurationTest, FewerThanTwoArgumentsReadNothingAndResetDefaults) {
+    window.m_strDocFile = "other.pdf";
+    window.m_strProductId = "stale";
+    ReadArguments({"-vellum"});
+    ExpectFields("", "DOCS.PDF", "");
+    ReadArguments({});
+    ExpectFields("", "DOCS.PDF", "");
+}
+
+struct FormatCase {
+    const char* name;
+    std::string config;
+    std::string docNameFile;
+    std::string productId;
+};
+
+class LineRulesTest : public LaunchConfigurationTest,
+                      public testing::WithParamInterface<FormatCase> {};
+
+TEST_P(LineRulesTest, TakesPositionalLines) {
+    Read(GetParam().config);
+    EXPECT_EQ(window.m_strDocNameFile, GetParam().docNameFile);
+    EXPECT_EQ(window.m_strProductId, GetParam().productId);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineRulesTest,
+    testing::Values(
+        FormatCase{"lf", "names.txt\nskipped\nPROD\n", "names.txt", "PROD"},
+        FormatCase{"crlf", "names.txt\r\nskipped\r\nPROD\r\n", "names.txt", "PROD"},
+        FormatCase{"single_line", "only line", "only line", ""},
+        FormatCase{"last_line_keeps_cr", "a\nb\nPROD\r", "a", "PROD\r"},
+        FormatCase{"two_crs_lose_one", "a\r\r\nb\nPROD\r\r\n", "a\r", "PROD\r"},
+        FormatCase{"blanks_kept", "  names.txt \t\nb\n \"PROD\" \n", "  names.txt \t",
+                   " \"PROD\" "},
+        FormatCase{"empty_first_line", "\r\nskipped\nPROD", "", "PROD"},
+        FormatCase{"fourth_line_ignored", "a\nb\nPROD\nMORE\n", "a", "PROD"},
+        FormatCase{"nul_ends_text", std::string("a\nb\0\nPROD\n", 10), "a", ""},
+        FormatCase{"cr_only_is_one_line", "a\rb\rc", "a\rb\rc", ""},
+        FormatCase{"bom_belongs_to_line",
+                   "\xEF\xBB\xBF"
+                   "a\nb\nP",
+                   "\xEF\xBB\xBF"
+                   "a",
+                   "P"},
+        FormatCase{"cut_at_1024", "a\nb\n" + std::string(1100, 'x'), "a", std::string(1020, 'x')},
+        FormatCase{"nothing_after_1024", std::string(1024, '\n') + "a\nb\nPROD\n", "", ""}),
+    [](const testing::TestParamInfo<FormatCase>& param) { return param.param.name; });
+
+TEST_F(LaunchConfigurationTest, MissingOrLockedConfigurationLeavesDefaults) {
+    ReadArguments({"-vellum", (dir / "absent.cfg").c_str()});
+    ExpectFields("", "DOCS.PDF", "");
+
+    const std::string path = dir.Write("help.cfg", "a\nb\nPROD\n");
+    const int holder = ::open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ReadArguments({"-vellum", path.c_str()});
+    ExpectFields("", "DOCS.PDF", "");
+    ::close(holder);
+
+    ReadArguments({"-vellum", dir.path().c_str()});  // a folder cannot be read as a file
+    ExpectFields("", "DOCS.PDF", "");
+}
+
+TEST_F(LaunchConfigurationTest, DocumentNameFileGivesTheDocumentName) {
+    struct {
+        std::string contents;  // empty: no such file
+        bool exists;
+        std::string docFile;
+    } cases[] = {
+        {"MANUAL.PDF\r\nignored\n", true, "MANUAL.PDF"},
+        {"", true, "DOCS.PDF"},
+        {"\nignored", true, ""},
+        {"", false, "DOCS.PDF"},
+    };
+    for (const auto& c : cases) {
+        const std::string names = dir / "names.txt";
+        std::filesystem::remove(names);
+        if (c.exists) {
+            dir.Write("names.txt", c.contents);
+        }
+        Read(names + "\n\nPROD\n");
+        EXPECT_EQ(window.m_strDocFile, c.docFile) << "contents: [" << c.contents << "]";
+        EXPECT_EQ(window.m_strProductId, "PROD");
+    }
+}
+
+TEST_F(LaunchConfigurationTest, RelativeDocumentNameFileIsResolvedAgainstCurrentDirectory) {
+    dir.Write("names.txt", "rel.pdf\n");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    Read("names.txt\n\nPROD\n");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(window.m_strDocFile, "rel.pdf");
+}
+
+TEST(TakeFirstLineTest, EmptyTextLeavesTheDestination) {
+    CString text;
+    CString destination = "kept";
+    CMainWindow::TakeFirstLine(text, destination);
+    EXPECT_EQ(destination, "kept");
+
+    text = "\n";
+    CMainWindow::TakeFirstLine(text, destination);
+    EXPECT_EQ(destination, "");
+    EXPECT_EQ(text, "");
+}
+
+}  // namespace

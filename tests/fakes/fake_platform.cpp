@@ -1,0 +1,94 @@
+#include "tests/fakes/fake_platform.h"
+
+#include <cstring>
+
+#include "platform/crt.h"
+
+int FakeUserInterface::MessageBox(const CString& text, const CString& caption, unsigned type) {
+    messages.push_back({text, caption, type});
+    return IDOK;
+}
+
+int FakeUserInterface::ShowFileOpen(const platform::FileOpenRequest& request, CString* chosenPath) {
+    dialogs.push_back(request);
+    if (dialogResult == IDOK) {
+        *chosenPath = dialogPath;
+    }
+    return dialogResult;
+}
+
+int FakeShell::OpenDocument(const CString& path) {
+    opened.push_back(path);
+    return result;
+}
+
+namespace {
+
+CString Lower(CString text) {
+    platform::_strlwr(text.data());
+    return text;
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool Copy(char* destination, std::size_t capacity, const CString& part) {
+    if (part.size() >= capacity) {
+        return false;
+    }
+    std::memcpy(destination, part.c_str(), part.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+void WindowsFileSystem::FoldCase(CString& joinedPath) const {
+    platform::_strlwr(joinedPath.data());
+}
+
+int WindowsFileSystem::Access(const char* path) const {
+    return m_entries.count(Lower(path)) != 0 ? 0 : -1;
+}
+
+void WindowsFileSystem::AddFile(const CString& path) {
+    const CString lower = Lower(path);
+    m_entries.insert(lower);
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        if (IsSeparator(lower[i]) && i > 0) {
+            m_entries.insert(lower.substr(0, i));
+        }
+    }
+}
+
+bool WindowsFileSystem::SplitPath(const char* path, char* drive, char* dir, char* fname,
+                                  char* ext) const {
+    CString rest = path;
+    CString drivePart;
+    if (rest.size() >= 2 && rest[1] == ':') {
+        drivePart = rest.substr(0, 2);
+        rest.erase(0, 2);
+    }
+    const std::size_t lastSeparator = rest.find_last_of("\\/");
+    const std::size_t nameBegin = lastSeparator == CString::npos ? 0 : lastSeparator + 1;
+    const CString name = rest.substr(nameBegin);
+    const std::size_t dot = name.rfind('.');
+    return Copy(drive, platform::kMaxDrive, drivePart) &&
+           Copy(dir, platform::kMaxDir, rest.substr(0, nameBegin)) &&
+           Copy(fname, platform::kMaxFname, name.substr(0, dot)) &&
+           Copy(ext, platform::kMaxExt, dot == CString::npos ? "" : name.substr(dot));
+}
+
+FakeRegistry& Registry() {
+    static FakeRegistry registry;
+    return registry;
+}
+
+FakePlatform::FakePlatform() {
+    registry = FakeRegistry{};
+    platform::Install({&ui, &shell, &files});
+}
+
+FakePlatform::~FakePlatform() {
+    platform::Install({});
+}

@@ -1,0 +1,75 @@
+// Fakes of the platform interfaces and of the install-registry component, recording what the
+// core asks of them.
+#pragma once
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "platform/framework.h"
+#include "platform/services.h"
+
+struct ShownMessage {
+    CString text;
+    CString caption;
+    unsigned type;
+    bool operator==(const ShownMessage&) const = default;
+};
+
+class FakeUserInterface : public platform::UserInterface {
+  public:
+    int MessageBox(const CString& text, const CString& caption, unsigned type) override;
+    int ShowFileOpen(const platform::FileOpenRequest& request, CString* chosenPath) override;
+
+    std::vector<ShownMessage> messages;
+    std::vector<platform::FileOpenRequest> dialogs;
+    int dialogResult = 2;  // cancelled
+    CString dialogPath;
+};
+
+class FakeShell : public platform::Shell {
+  public:
+    int OpenDocument(const CString& path) override;
+
+    std::vector<CString> opened;
+    int result = platform::kShellHandedOver;
+};
+
+// A Windows file system: backslash or slash separate, drive letters, names without regard to
+// case.
+class WindowsFileSystem : public platform::FileSystem {
+  public:
+    char Separator() const override { return '\\'; }
+    void FoldCase(CString& joinedPath) const override;
+    int Access(const char* path) const override;
+    CString NameOnDisk(const CString& path) const override { return path; }
+    bool SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext) const override;
+
+    void AddFile(const CString& path);  // and its folders
+
+  private:
+    std::set<CString> m_entries;  // lower case
+};
+
+// The install registry as the core sees it: product ids and entry names without regard to case.
+struct FakeRegistry {
+    std::map<CString, CString> docsDirs;  // lower-case product id -> DocsDir
+    bool refuseSet = false;
+    std::vector<CString> calls;  // "init <id>", "get <entry>", "set <entry> <value>"
+    CString selected;
+};
+
+FakeRegistry& Registry();
+
+// Installs fresh fakes for one test and removes them afterwards.
+class FakePlatform {
+  public:
+    FakePlatform();
+    ~FakePlatform();
+
+    CWinApp app{"suitehelp-tests"};
+    FakeUserInterface ui;
+    FakeShell shell;
+    WindowsFileSystem files;
+    FakeRegistry& registry = Registry();
+};
