@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "vlregut/ini.h"
+#include "vlregut/names.h"
+
+namespace ini = vlregut::ini;
+using namespace std::string_literals;
+
+namespace {
+
+// "A{k=v,x=y}B{}": what the file means, without its layout.
+std::string meaning(const ini::Document& doc) {
+    std::string text;
+    for (const auto& product : ini::sections(doc)) {
+        text += product + "{";
+        for (const auto& [name, value] : ini::entries(doc, product)) {
+            text += name + "=" + value + ",";
+        }
+        text += "}";
+    }
+    return text;
+}
+
+struct ValidCase {
+    std::string text;
+    std::string meaning;
+};
+
+const ValidCase kValid[] = {
+    {"", ""},
+    {"; comment\n# comment\n\n \t\n[A]\nk=v\n", "A{k=v,}"},
+    {"  [ A b ]  \n\t key \t=  spaced value \n", "A b{key=  spaced value ,}"},
+    {"[A]\r\nk=v\r\n\r\n[B]\r\n", "A{k=v,}B{}"},
+    {"\xEF\xBB\xBF[A]\nk=v", "A{k=v,}"},
+    {"[A]\nk=a=b ;c #d\nempty=\n", "A{k=a=b ;c #d,empty=,}"},
+    {"[A]\nk=1\n[B]\nK=2\n", "A{k=1,}B{K=2,}"},
+    {"[\xC3\x84]\n[\xC3\xA4]\n", "\xC3\x84{}\xC3\xA4{}"},
+    {"[a=b;c]\n", "a=b;c{}"},
+};
+
+TEST(IniParse, ValidFilesMeanWhatTheySayAndRoundTripByteForByte) {
+    for (const auto& c : kValid) {
+        ini::Document doc;
+        const auto fault = ini::parse(c.text, doc);
+        ASSERT_FALSE(fault) << c.text << ": " << fault->message;
+        EXPECT_EQ(meaning(doc), c.meaning) << c.text;
+        EXPECT_EQ(ini::serialise(doc), c.text);
+    }
+}
+
+struct FaultCase {
+    std::string text;
+    int line;
+    std::string message;
+};
+
+const FaultCase kFaults[] = {
+    {"k=v\n", 1, "key=value before any [section]"},
+    {"; c\n[A]\njunk\n", 3, "expected [section] or key=value"},
+    {"[A\n", 1, "expected ']' at the end of the section header"},
+    {"[ ]\n", 1, "invalid product id in section header"},
+    {"[a]b]\n", 1, "invalid product id in section header"},
+    {"[A]\n\n[a]\n", 3, "duplicate section [a], first at line 1"},
+    {"[A]\nDocs=1\n[B]\ndocs=2\ndOCS=3\n", 5, "duplicate entry dOCS, first at line 4"},
+    {"[A]\n=v\n", 2, "invalid entry name"},
+    {"[A]\na\tb=v\n", 2, "invalid entry name"},
+    {"[A]\nk=v\rw\n", 2, "carriage return not followed by a line feed"},
+    {"[A]\nk=v\r", 2, "carriage return not followed by a line feed"},
+    {"[A]\nk=\0\n"s, 2, "NUL byte"},
+};
+
+TEST(IniParse, FaultsNameTheirLine) {
+    for (const auto& c : kFaults) {
+        ini::Document doc;
+        const auto fault = ini::parse(c.text, doc);
+        ASSERT_TRUE(fault) << c.text;
+        EXPECT_EQ(fault->line, c.line) << c.text;
+        EXPECT_EQ(fault->message, c.message) << c.text;
+    }
+}
+
+// Whatever parses must come back byte for byte, and edits must leave a file that parses again
+// and says what was stored.
+TEST(IniParse, RandomFilesRoundTripAndStayParseableAfterEdits) {
+    const std::string pieces[] = {"[a]", " [A ]\t", "[b]", "a=1",  " A = v=;",
+                                  "k=",  "K=x y",   "; c", "#[z]", "",
+                                  " \t", "junk",    "=v",  "[a",   "a\r"};
+    std::mt19937 random(7);
+    int parsed = 0;
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        for (auto n = random() % 8; n > 0; --n) {
+            text += pieces[random() % std::size(pieces)];
+            text += n > 1 || random() % 2 ? (random() % 2 ? "\n" : "\r\n") : "";
+        }
+        ini::Document doc;
+        if (ini::parse(text, doc)) {
+            continue;
+        }
+        ++parsed;
+        ASSERT_EQ(ini::serialise(doc), text);
+        ini::setValue(doc, "A", "a", " v=;");
+        ini::setValue(doc, "c", "K", "");
+        ASSERT_FALSE(ini::parse(ini::serialise(doc), doc)) << text;
+        EXPECT_EQ(ini::findValue(doc, "a", "A"), " v=;") << text;
+        EXPECT_EQ(ini::findValue(doc, "C", "k"), "") << text;
+        ini::removeSection(doc, "a");
+        ini::removeEntry(doc, "c", "k");
+        ASSERT_FALSE(ini::parse(ini::serialise(doc), doc)) << text;
+        EXPECT_FALSE(ini::findSection(doc, "a")) << text;
+        EXPECT_TRUE(ini::entries(doc, "c").empty()) << text;
+    }
+    EXPECT_GT(parsed, 1000);
+}
+
+struct EditCase {
+    std::string before;
+    std::function<bool(ini::Document&)> edit;
+    std::string after;
+};
+
+TEST(IniEdit, ChangesOnlyWhatIsEdited) {
+    const EditCase cases[] = {
+        {"; head\n[A]\n# c\nk = old\nz=1\n",
+         [](auto& d) { return ini::setValue(d, "a", "K", "new"); },
+         "; head\n[A]\n# c\nk =new\nz=1\n"},
+        {"[A]\nx=1\n\n; about B\n[B]\n", [](auto& d) { return ini::setValue(d, "A", "y", "2"); },
+         "[A]\nx=1\ny=2\n\n; about B\n[B]\n"},
+        {"[A]\r\nx=1\r\n", [](auto& d) { return ini::setValue(d, "B", "k", "v"); },
+         "[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
+        {"[A]\nx=1", [](auto& d) { return ini::setValue(d, "A", "y", "2"); }, "[A]\nx=1\ny=2\n"},
+        {"", [](auto& d) { return ini::setValue(d, "A", "k", " v "); }, "[A]\nk= v \n"},
+        {"; top\n[A]\nx=1\n\n; about B\n[B]\ny=2\n",
+         [](auto& d) { return ini::removeSection(d, "a"); }, "; top\n\n; about B\n[B]\ny=2\n"},
+        {"[A]\nx=1\ny=2\n", [](auto& d) { return ini::removeEntry(d, "A", "X"); }, "[A]\ny=2\n"},
+        {"[A]\n", [](auto& d) { return ini::addSection(d, "B"); }, "[A]\n\n[B]\n"},
+    };
+    for (const auto& c : cases) {
+        ini::Document doc;
+        ASSERT_FALSE(ini::parse(c.before, doc)) << c.before;
+        EXPECT_TRUE(c.edit(doc)) << c.before;
+        EXPECT_EQ(ini::serialise(doc), c.after) << c.before;
+    }
+}
+
+TEST(Names, ValidityRules) {
+    struct Case {
+        std::string text;
+        bool id, entry, value;
+    };
+    const Case cases[] = {
+        {"Product 1", true, true, true},
+        {"", false, false, true},
+        {" lead", false, false, true},
+        {"a]b", false, true, true},
+        {"a=b", true, false, true},
+        {"[x", true, false, true},
+        {";x", true, false, true},
+        {"a\tb", false, false, true},
+        {"a\nb", false, false, false},
+        {"a\rb", false, false, false},
+        {"\xC3\xA4", true, true, true},
+        {std::string(255, 'x'), true, true, true},
+        {std::string(256, 'x'), true, true, false},
+        {std::string(260, 'x'), false, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vlregut::isValidProductId(c.text), c.id) << c.text;
+        EXPECT_EQ(vlregut::isValidEntryName(c.text), c.entry) << c.text;
+        EXPECT_EQ(vlregut::isValidValue(c.text), c.value) << c.text;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vlregut::ini {
+
+struct Line {
+    enum class Kind { Blank, Comment, Section, Entry };
+    Kind kind = Kind::Blank;
+    std::string text;   // as read, without its line break
+    std::string eol;    // "\n", "\r\n", or empty on a last line that has none
+    std::string name;   // product id of a Section, entry name of an Entry
+    std::string value;  // value of an Entry, verbatim
+};
+
+// Every line is kept as read so that a rewrite changes only what was edited.
+struct Document {
+    bool bom = false;
+    std::vector<Line> lines;
+};
+
+struct ParseError {
+    int line = 0;
+    std::string message;
+};
+
+// On failure doc holds the lines before the faulty one.
+std::optional<ParseError> parse(std::string_view text, Document& doc);
+std::string serialise(const Document& doc);
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// Names match without regard to ASCII case; names come back spelled as stored.
+std::optional<std::string> findSection(const Document& doc, std::string_view product);
+std::optional<std::string> findValue(const Document& doc, std::string_view product,
+                                     std::string_view entry);
+std::vector<std::string> sections(const Document& doc);
+Entries entries(const Document& doc, std::string_view product);
+
+// Each edit returns whether the document changed; setValue adds a missing section.
+bool addSection(Document& doc, std::string_view product);
+bool setValue(Document& doc, std::string_view product, std::string_view entry,
+              std::string_view value);
+bool removeSection(Document& doc, std::string_view product);
+bool removeEntry(Document& doc, std::string_view product, std::string_view entry);
+
+}  // namespace vlregut::ini

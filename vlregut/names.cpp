@@ -1,0 +1,52 @@
+#include "vlregut/names.h"
+
+#include <algorithm>
+
+namespace vlregut {
+namespace {
+
+char fold(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Control bytes and edge blanks are refused rather than stripped: a name is never mangled.
+bool isPlainName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxNameLength || name.front() == ' ' || name.back() == ' ') {
+        return false;
+    }
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
+}
+
+}  // namespace
+
+bool isValidProductId(std::string_view id) {
+    return isPlainName(id) && id.find(']') == std::string_view::npos;
+}
+
+// A leading '[', ';' or '#' would read back as a section header or a comment.
+bool isValidEntryName(std::string_view name) {
+    return isPlainName(name) && name.find('=') == std::string_view::npos && name.front() != '[' &&
+           name.front() != ';' && name.front() != '#';
+}
+
+bool isValidValue(std::string_view value) {
+    using namespace std::string_view_literals;
+    return value.size() <= kMaxValueLength &&
+           value.find_first_of("\r\n\0"sv) == std::string_view::npos;
+}
+
+std::string foldCase(std::string_view name) {
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), fold);
+    return folded;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return fold(x) == fold(y); });
+}
+
+}  // namespace vlregut

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vlregut {
+
+// Matches the 259-character id buffer that callers of the C API hand over.
+inline constexpr std::size_t kMaxNameLength = 259;
+// A value must come back through a 256-byte buffer together with its terminating NUL.
+inline constexpr std::size_t kMaxValueLength = 255;
+
+bool isValidProductId(std::string_view id);
+bool isValidEntryName(std::string_view name);
+bool isValidValue(std::string_view value);
+
+// Only A-Z are folded, so matching never depends on the locale or on how bytes >= 0x80 encode.
+std::string foldCase(std::string_view name);
+bool sameName(std::string_view a, std::string_view b);
+
+}  // namespace vlregut

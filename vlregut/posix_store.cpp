@@ -1,0 +1,282 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "vlregut/store.h"
+
+namespace vlregut {
+namespace {
+
+constexpr std::string_view kStoreFile = "/vlregut/registry.ini";
+// A registry holds a handful of folders; anything this large is not one.
+constexpr std::size_t kMaxFileSize = std::size_t{1} << 20;
+constexpr mode_t kUserMode = 0600;
+constexpr mode_t kSystemMode = 0644;
+
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+std::string describe(const std::string& path, std::string_view what, int error) {
+    return path + ": " + std::string(what) + ": " + std::strerror(error);
+}
+
+std::string folderOf(const std::string& path) {
+    return path.substr(0, path.rfind('/'));
+}
+
+std::vector<std::string> systemFolders() {
+    std::vector<std::string> folders;
+    const char* list = std::getenv("XDG_CONFIG_DIRS");
+    for (std::string_view rest = list != nullptr ? list : ""; !rest.empty();) {
+        const auto colon = rest.find(':');
+        const auto folder = rest.substr(0, colon);
+        // The XDG rules make relative entries invalid; they are skipped like empty ones.
+        if (folder.starts_with('/')) {
+            folders.emplace_back(folder);
+        }
+        rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
+    }
+    if (folders.empty()) {
+        folders.emplace_back("/etc/xdg");
+    }
+    return folders;
+}
+
+bool layerPath(Layer layer, std::string& path, std::string& error) {
+    if (layer == Layer::User) {
+        const char* config = std::getenv("XDG_CONFIG_HOME");
+        const char* home = std::getenv("HOME");
+        if (config != nullptr && config[0] == '/') {
+            path = config;
+        } else if (home != nullptr && home[0] == '/') {
+            path = std::string(home) + "/.config";
+        } else {
+            error = "cannot locate the user's configuration folder: HOME is not set";
+            return false;
+        }
+        path += kStoreFile;
+        return true;
+    }
+    const auto folders = systemFolders();
+    for (const auto& folder : folders) {
+        path = folder + std::string(kStoreFile);
+        struct stat info;
+        // Only absence passes over a folder, so that an unreadable file is reported, not hidden.
+        if (::stat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR)) {
+            return true;
+        }
+    }
+    path = folders.front() + std::string(kStoreFile);
+    return true;
+}
+
+struct Loaded {
+    ini::Document doc;
+    bool exists = false;
+    struct stat info {};
+};
+
+bool readText(const std::string& path, std::string& text, Loaded& loaded, std::string& error) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) {
+            return true;
+        }
+        error = describe(path, "cannot open", errno);
+        return false;
+    }
+    loaded.exists = true;
+    if (::fstat(fd.get(), &loaded.info) != 0) {
+        error = describe(path, "cannot read", errno);
+        return false;
+    }
+    char buffer[8192];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count == 0) {
+            return true;
+        }
+        if (count < 0 && errno != EINTR) {
+            error = describe(path, "cannot read", errno);
+            return false;
+        }
+        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        if (text.size() > kMaxFileSize) {
+            error = path + ": larger than 1 MiB";
+            return false;
+        }
+    }
+}
+
+// A missing file loads as an empty layer.
+bool load(const std::string& path, Loaded& loaded, std::string& error) {
+    std::string text;
+    if (!readText(path, text, loaded, error)) {
+        return false;
+    }
+    if (const auto fault = ini::parse(text, loaded.doc)) {
+        error = path + ":" + std::to_string(fault->line) + ": " + fault->message;
+        return false;
+    }
+    return true;
+}
+
+bool makeFolders(const std::string& folder, mode_t mode, std::string& error) {
+    for (auto slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = folder.substr(0, slash);
+        if (::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) {
+            // Existing folders may refuse mkdir with another error, e.g. on a read-only mount.
+            const int failure = errno;
+            struct stat info;
+            if (::stat(prefix.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+                error = describe(prefix, "cannot create folder", failure);
+                return false;
+            }
+        }
+        if (slash == std::string::npos) {
+            return true;
+        }
+    }
+}
+
+// The lock sits beside the store because the store itself is replaced on every write.
+int lockExclusive(const std::string& path, std::string& error) {
+    const std::string lockPath = path + ".lock";
+    Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (fd.get() < 0) {
+        error = describe(lockPath, "cannot open lock", errno);
+        return -1;
+    }
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            error = describe(lockPath, "cannot lock", errno);
+            return -1;
+        }
+    }
+    return fd.release();
+}
+
+bool writeAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t count = ::write(fd, text.data(), text.size());
+        if (count < 0 && errno != EINTR) {
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+    }
+    return true;
+}
+
+bool syncFolder(const std::string& folder) {
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+}
+
+// Readers never lock: they see the old file or the new one, never a mix.
+bool replaceFile(const std::string& path, std::string_view text, const Loaded& old, mode_t newMode,
+                 std::string& error) {
+    std::string temporary = path + ".XXXXXX";
+    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        error = describe(path, "cannot save (mkstemp)", errno);
+        return false;
+    }
+    struct stat created;
+    const char* step = nullptr;
+    if (::fstat(fd.get(), &created) != 0) {
+        step = "fstat";
+    } else if (old.exists &&
+               (created.st_uid != old.info.st_uid || created.st_gid != old.info.st_gid) &&
+               ::fchown(fd.get(), old.info.st_uid, old.info.st_gid) != 0) {
+        step = "fchown";
+    } else if (::fchmod(fd.get(), old.exists ? old.info.st_mode & 07777 : newMode) != 0) {
+        step = "fchmod";
+    } else if (!writeAll(fd.get(), text)) {
+        step = "write";
+    } else if (::fsync(fd.get()) != 0) {
+        step = "fsync";
+    } else if (::close(fd.release()) != 0) {
+        step = "close";
+    } else if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        step = "rename";
+    }
+    if (step != nullptr) {
+        error = describe(path, "cannot save (" + std::string(step) + ")", errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // The rename is not durable until the folder is flushed, so this still fails the call.
+    if (!syncFolder(folderOf(path))) {
+        error = describe(path, "cannot save (fsync of folder)", errno);
+        return false;
+    }
+    return true;
+}
+
+class PosixStore final : public Store {
+  public:
+    bool read(Layer layer, ini::Document& doc, std::string& error) override {
+        std::string path;
+        Loaded loaded;
+        // Without a home folder the user's layer reads as empty; only writing it fails.
+        if (layerPath(layer, path, error) && !load(path, loaded, error)) {
+            return false;
+        }
+        doc = std::move(loaded.doc);
+        return true;
+    }
+
+    bool update(Layer layer, const Edit& edit, std::string& error) override {
+        std::string path;
+        if (!layerPath(layer, path, error)) {
+            return false;
+        }
+        const bool user = layer == Layer::User;
+        if (!makeFolders(folderOf(path), user ? 0700 : 0755, error)) {
+            return false;
+        }
+        const Fd lock(lockExclusive(path, error));
+        Loaded current;
+        if (lock.get() < 0 || !load(path, current, error)) {
+            return false;
+        }
+        if (!edit(current.doc)) {
+            return true;
+        }
+        return replaceFile(path, ini::serialise(current.doc), current,
+                           user ? kUserMode : kSystemMode, error);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Store> openDefaultStore() {
+    return std::make_unique<PosixStore>();
+}
+
+}  // namespace vlregut

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "vlregut/ini.h"
+
+namespace vlregut {
+
+enum class Layer { System, User };
+
+// Where the layers live: files on POSIX systems. Errors are one line naming the place and the
+// fault, without a program name.
+class Store {
+  public:
+    // Returns whether the document changed and must be written back.
+    using Edit = std::function<bool(ini::Document&)>;
+
+    virtual ~Store() = default;
+
+    // Reads a layer afresh; a layer that does not exist yet reads as empty.
+    virtual bool read(Layer layer, ini::Document& doc, std::string& error) = 0;
+
+    // Re-reads the layer while holding its write lock, applies edit and, when it changed
+    // something, replaces the layer as a whole. A layer that cannot be read is left alone.
+    virtual bool update(Layer layer, const Edit& edit, std::string& error) = 0;
+};
+
+std::unique_ptr<Store> openDefaultStore();
+
+}  // namespace vlregut
