@@ -6,6 +6,10 @@
 #if defined(_WIN32)
 #if defined(VLREGUT_BUILDING)
 #define VLREGUT_API __declspec(dllexport)
+#elif defined(VLREGUT_NO_DLLIMPORT)
+/* Calls go through the import library's thunks, so that a program may also bring definitions
+   of its own (tests do). */
+#define VLREGUT_API
 #else
 #define VLREGUT_API __declspec(dllimport)
 #endif

@@ -1,7 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include "app/main_window.h"
 #include "tests/fakes/fake_platform.h"
@@ -106,13 +103,15 @@ TEST_F(LaunchConfigurationTest, MissingOrLockedConfigurationLeavesDefaults) {
     ExpectFields("", "DOCS.PDF", "");
 
     const std::string path = dir.Write("help.cfg", "a\nb\nPROD\n");
-    const int holder = ::open(path.c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    {
+        FileHolder holder(path);
+        ReadArguments({"-vellum", path.c_str()});
+        ExpectFields("", "DOCS.PDF", "");
+    }
     ReadArguments({"-vellum", path.c_str()});
-    ExpectFields("", "DOCS.PDF", "");
-    ::close(holder);
+    ExpectFields("a", "DOCS.PDF", "PROD");
 
-    ReadArguments({"-vellum", dir.path().c_str()});  // a folder cannot be read as a file
+    ReadArguments({"-vellum", dir.path().string().c_str()});  // a folder is not a file
     ExpectFields("", "DOCS.PDF", "");
 }
 

@@ -1,16 +1,17 @@
 #include "tests/fakes/temp_dir.h"
 
-#include <stdlib.h>
-
 #include <fstream>
-#include <stdexcept>
+#include <random>
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "suitehelp-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device random;
+    for (;;) {
+        m_path = std::filesystem::temp_directory_path() /
+                 ("suitehelp-" + std::to_string(random()) + std::to_string(random()));
+        if (std::filesystem::create_directory(m_path)) {
+            return;
+        }
     }
-    m_path = pattern;
 }
 
 TempDir::~TempDir() {
@@ -22,4 +23,22 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     const std::string file = *this / name;
     std::ofstream(file, std::ios::binary) << bytes;
     return file;
+}
+
+FileHolder::FileHolder(const std::string& path) {
+#ifdef _WIN32
+    m_handle = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    m_fd = ::open(path.c_str(), O_RDONLY);
+    ::flock(m_fd, LOCK_EX);
+#endif
+}
+
+FileHolder::~FileHolder() {
+#ifdef _WIN32
+    ::CloseHandle(m_handle);
+#else
+    ::close(m_fd);
+#endif
 }

@@ -3,6 +3,14 @@
 #include <filesystem>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 // A fresh folder for one test, removed with everything in it afterwards.
 class TempDir {
   public:
@@ -19,4 +27,21 @@ class TempDir {
 
   private:
     std::filesystem::path m_path;
+};
+
+// Holds a file open the way another program of the suite would while writing it: without
+// sharing on Windows, under an exclusive lock on POSIX.
+class FileHolder {
+  public:
+    explicit FileHolder(const std::string& path);
+    ~FileHolder();
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+
+  private:
+#ifdef _WIN32
+    HANDLE m_handle;
+#else
+    int m_fd;
+#endif
 };

@@ -1,0 +1,131 @@
+#include "platform/win32/user_interface.h"
+
+#include <shobjidl.h>
+#include <windows.h>
+
+#include <string>
+
+// The interface's own MessageBox, not the header's macro for the 8-bit or wide function.
+#undef MessageBox
+
+namespace platform {
+
+namespace {
+
+constexpr int kDialogCancelled = IDCANCEL;
+
+std::wstring Widen(const CString& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length =
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          length);
+    return wide;
+}
+
+// False when the ANSI code page cannot hold the text: a best-fit substitute would name another
+// file.
+bool Narrow(const wchar_t* wide, CString* text) {
+    BOOL usedDefault = FALSE;
+    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0,
+                                             nullptr, &usedDefault);
+    if (length <= 0 || usedDefault) {
+        return false;
+    }
+    text->assign(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text->data(), length, nullptr,
+                          &usedDefault);
+    text->resize(static_cast<std::size_t>(length - 1));
+    return !usedDefault;
+}
+
+template <typename T>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() {
+        if (m_p != nullptr) {
+            m_p->Release();
+        }
+    }
+    T** operator&() { return &m_p; }
+    T* operator->() const { return m_p; }
+    T* get() const { return m_p; }
+
+  private:
+    T* m_p = nullptr;
+};
+
+FILEOPENDIALOGOPTIONS OptionsFor(unsigned flags) {
+    FILEOPENDIALOGOPTIONS options = FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
+    if ((flags & 0x1000) != 0) {  // OFN_FILEMUSTEXIST
+        options |= FOS_FILEMUSTEXIST;
+    }
+    if ((flags & 0x2) != 0) {  // OFN_OVERWRITEPROMPT; concerns saving only
+        options |= FOS_OVERWRITEPROMPT;
+    }
+    return options;  // OFN_HIDEREADONLY: this dialog has no read-only box
+}
+
+int ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
+    ComPtr<IFileOpenDialog> dialog;
+    if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IFileOpenDialog, reinterpret_cast<void**>(&dialog)))) {
+        return kDialogCancelled;
+    }
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | OptionsFor(request.flags));
+
+    const std::wstring title = Widen(request.title);
+    const std::wstring filterLabel = Widen(request.filterLabel);
+    const std::wstring filterPattern = Widen(request.filterPattern);
+    const COMDLG_FILTERSPEC filter{filterLabel.c_str(), filterPattern.c_str()};
+    dialog->SetTitle(title.c_str());
+    dialog->SetFileTypes(1, &filter);
+    dialog->SetDefaultExtension(Widen(request.defaultExt).c_str());
+    dialog->SetFileName(Widen(request.fileName).c_str());
+    if (!request.initialDir.empty()) {
+        ComPtr<IShellItem> folder;
+        if (SUCCEEDED(::SHCreateItemFromParsingName(Widen(request.initialDir).c_str(), nullptr,
+                                                    IID_IShellItem,
+                                                    reinterpret_cast<void**>(&folder)))) {
+            dialog->SetFolder(folder.get());
+        }
+    }
+
+    if (FAILED(dialog->Show(nullptr))) {
+        return kDialogCancelled;
+    }
+    ComPtr<IShellItem> item;
+    PWSTR path = nullptr;
+    if (FAILED(dialog->GetResult(&item)) ||
+        FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+        return kDialogCancelled;
+    }
+    const bool representable = Narrow(path, chosenPath);
+    ::CoTaskMemFree(path);
+    return representable ? kDialogConfirmed : kDialogCancelled;
+}
+
+}  // namespace
+
+int Win32UserInterface::MessageBox(const CString& text, const CString& caption, unsigned type) {
+    return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+}
+
+int Win32UserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
+    const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const int result = ShowDialog(request, chosenPath);
+    if (SUCCEEDED(initialised)) {
+        ::CoUninitialize();
+    }
+    return result;
+}
+
+}  // namespace platform

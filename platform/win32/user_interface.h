@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/user_interface.h"
+
+namespace platform {
+
+// Message boxes and the Vista-style File-Open dialog, all without an owner window.
+class Win32UserInterface : public UserInterface {
+  public:
+    int MessageBox(const CString& text, const CString& caption, unsigned type) override;
+    int ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) override;
+};
+
+}  // namespace platform

@@ -1,0 +1,554 @@
+// Runs the built suitehelp as the suite starts it, each test in a throwaway desktop environment
+// of its own: a private install registry, MIME database view and default-application setup
+// whose PDF handler is record_handler.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "process.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr char kProduct[] = "SuiteWriter";
+constexpr char kRetry[] = ": no such file; type another path, or an empty line to cancel.\n";
+constexpr char kNoAssociation[] =
+    "suitehelp: There is no application associated with the given file name extension.\n"
+    "File Name: {path}.\n";
+constexpr char kNoReader[] =
+    "suitehelp: Acrobat Reader is not installed.\n"
+    "Please install Acrobat Reader before executing this operation.\n";
+constexpr char kBadAssociation[] =
+    "suitehelp: The file name association is incomplete or invalid.\nFile Name: {path}.\n";
+constexpr char kDenied[] =
+    "suitehelp: The operating system denied access to the specified file.\nFile Name: {path}.\n";
+
+using Substitutions = std::vector<std::pair<std::string, std::string>>;
+
+std::string expand(std::string text, const Substitutions& substitutions) {
+    for (const auto& [key, value] : substitutions) {
+        for (size_t at = text.find(key); at != std::string::npos;
+             at = text.find(key, at + value.size())) {
+            text.replace(at, key.size(), value);
+        }
+    }
+    return text;
+}
+
+void writeFile(const fs::path& path, const std::string& content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Small but well-formed, so any reader would take it; MIME sniffing needs only the header.
+std::string minimalPdf() {
+    const char* objects[] = {"<< /Type /Catalog /Pages 2 0 R >>",
+                             "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"};
+    std::string pdf = "%PDF-1.4\n";
+    std::string xref = "xref\n0 4\n0000000000 65535 f \n";
+    for (int i = 0; i < 3; ++i) {
+        char entry[21];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
+        xref += entry;
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t start = pdf.size();
+    return pdf + xref + "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + std::to_string(start) +
+           "\n%%EOF\n";
+}
+
+// Parent and state of a process, from /proc; nullopt once it is gone.
+std::optional<std::pair<pid_t, char>> procStat(pid_t pid) {
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::istringstream rest(stat.substr(close + 1));
+    char state = 0;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    return std::pair{parent, state};
+}
+
+std::vector<pid_t> ourChildren() {
+    std::vector<pid_t> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") == std::string::npos) {
+            const pid_t pid = std::stoi(name);
+            if (const auto stat = procStat(pid); stat && stat->first == getpid()) {
+                children.push_back(pid);
+            }
+        }
+    }
+    return children;
+}
+
+bool running(pid_t pid) {
+    int status = 0;
+    const pid_t reaped = waitpid(pid, &status, WNOHANG);
+    if (reaped == 0) {
+        return true;
+    }
+    const auto stat = procStat(pid);
+    return reaped < 0 && stat && stat->second != 'Z';
+}
+
+// Waits a bounded time for a process to end, then kills it.
+void finish(pid_t pid, std::chrono::milliseconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    while (running(pid) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    if (running(pid)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+// Tests and failure reports are named after their table row.
+template <typename Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& row) {
+    return row.param.name;
+}
+
+template <typename Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+struct Launch {
+    pid_t pid;
+    std::string path;
+};
+
+enum class Viewer { Recorder, None, Missing };
+
+class SuiteHelp : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Orphaned viewers become our children, so we can tell whether they still run and
+        // reap them.
+        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        std::string pattern = (fs::temp_directory_path() / "suitehelp-e2e-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        for (const char* dir : {"config", "data", "etc-xdg", "share", "home", "cache", "state"}) {
+            fs::create_directories(root_ / dir);
+        }
+        fs::create_directories(root_ / "run");
+        fs::permissions(root_ / "run", fs::perms::owner_all);
+        // Without the MIME database every file would be application/octet-stream.
+        fs::create_directory_symlink("/usr/share/mime", root_ / "share" / "mime");
+        associate(Viewer::Recorder);
+        cfg_ = root_ / "help.cfg";
+        names_ = root_ / "docname.txt";
+        record_ = root_ / "record.txt";
+    }
+
+    void TearDown() override {
+        writeFile(record_.string() + ".release", "");
+        for (const auto& launch : launches()) {
+            finish(launch.pid, 2s);
+        }
+        for (pid_t child : ourChildren()) {
+            finish(child, 0ms);
+        }
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    fs::path userRegistry() const { return root_ / "config" / "vlregut" / "registry.ini"; }
+    fs::path machineRegistry() const { return root_ / "etc-xdg" / "vlregut" / "registry.ini"; }
+
+    void associate(Viewer handler) {
+        const fs::path desktop = root_ / "data" / "applications" / "rec.desktop";
+        const fs::path mimeapps = root_ / "config" / "mimeapps.list";
+        fs::remove(desktop);
+        fs::remove(mimeapps);
+        if (handler == Viewer::None) {
+            return;
+        }
+        const std::string exec =
+            handler == Viewer::Recorder ? RECORD_HANDLER_EXE : (root_ / "no-such-viewer").string();
+        writeFile(desktop, "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + exec +
+                               " %f\nMimeType=application/pdf;\n");
+        writeFile(mimeapps, "[Default Applications]\napplication/pdf=rec.desktop\n");
+    }
+
+    void registerProduct(const std::string& product, const fs::path& docsDir,
+                         bool machineWide = false) {
+        const fs::path ini = machineWide ? machineRegistry() : userRegistry();
+        writeFile(ini, readFile(ini) + "[" + product + "]\nDocsDir=" + docsDir.string() + "\n");
+    }
+
+    // The launch configuration names the doc-name file, which names the document.
+    void configure(const std::string& config, const std::optional<std::string>& docName) {
+        writeFile(cfg_, config);
+        if (docName) {
+            writeFile(names_, *docName);
+        }
+    }
+
+    std::vector<std::string> environment() const {
+        const auto at = [this](const char* dir) { return (root_ / dir).string(); };
+        return {"PATH=/usr/local/bin:/usr/bin:/bin",
+                "LANG=C.UTF-8",
+                "HOME=" + at("home"),
+                "XDG_CONFIG_HOME=" + at("config"),
+                "XDG_CONFIG_DIRS=" + at("etc-xdg"),
+                "XDG_DATA_HOME=" + at("data"),
+                "XDG_DATA_DIRS=" + at("share"),
+                "XDG_CACHE_HOME=" + at("cache"),
+                "XDG_STATE_HOME=" + at("state"),
+                "XDG_RUNTIME_DIR=" + at("run"),
+                "SUITEHELP_UI=console",
+                "SUITEHELP_E2E_RECORD=" + record_.string()};
+    }
+
+    // Arguments are split at spaces; "{cfg}" stands for the launch configuration's path.
+    e2e::RunResult suitehelp(const std::string& args = "-vellum {cfg}",
+                             const std::string& input = "", const fs::path& cwd = {}) {
+        std::vector<std::string> argv{SUITEHELP_EXE};
+        std::istringstream words(args);
+        for (std::string word; words >> word;) {
+            argv.push_back(expand(word, {{"{cfg}", cfg_.string()}}));
+        }
+        auto result = e2e::run({argv, environment(), input, cwd.string(), 5s});
+        EXPECT_FALSE(result.timedOut) << "suitehelp did not end within 5 s";
+        return result;
+    }
+
+    std::optional<std::string> docsDir(const std::string& product) {
+        const auto result =
+            e2e::run({{VLREG_EXE, "get", product, "DocsDir"}, environment(), "", "", 5s});
+        if (result.exitCode != 0 || result.out.empty() || result.out.back() != '\n') {
+            return std::nullopt;
+        }
+        return result.out.substr(0, result.out.size() - 1);
+    }
+
+    std::vector<Launch> launches() const {
+        std::vector<Launch> result;
+        std::istringstream lines(readFile(record_));
+        for (std::string line; std::getline(lines, line);) {
+            const size_t space = line.find(' ');
+            result.push_back({std::stoi(line.substr(0, space)),
+                              space == std::string::npos ? "" : line.substr(space + 1)});
+        }
+        return result;
+    }
+
+    // The viewer starts after suitehelp's launch returns, so its record may come a bit later.
+    void expectOpened(const fs::path& expected) {
+        ++opened_;
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        auto seen = launches();
+        while (seen.size() < opened_ && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+            seen = launches();
+        }
+        ASSERT_EQ(seen.size(), opened_) << "the handler was not started exactly once";
+        EXPECT_EQ(seen.back().path, expected.string());
+        EXPECT_TRUE(running(seen.back().pid)) << "suitehelp waited for the viewer to end";
+    }
+
+    void expectNothingOpened() {
+        const auto seen = launches();
+        EXPECT_EQ(seen.size(), opened_) << "a document was handed to the handler";
+        std::set<pid_t> handlers;
+        for (const auto& launch : seen) {
+            handlers.insert(launch.pid);
+        }
+        for (pid_t child : ourChildren()) {
+            EXPECT_TRUE(handlers.count(child)) << "suitehelp left process " << child << " behind";
+        }
+    }
+
+    fs::path root_, cfg_, names_, record_;
+    size_t opened_ = 0;
+};
+
+void expectQuiet(const e2e::RunResult& result) {
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, "");
+}
+
+// Which document gets opened, driven by the launch option and the two files.
+struct LaunchCase {
+    const char* name;
+    const char* args;
+    std::string (*config)(const std::string& names);
+    std::optional<std::string> docName;  // the doc-name file's text; none: no such file
+    const char* onDisk;                  // the document as stored in the product's folder
+    bool opens;
+};
+
+// Launch configurations for the table; each gets the doc-name file's path.
+std::string plain(const std::string& n) {
+    return n + "\nignored\nSuiteWriter\n";
+}
+std::string crlf(const std::string& n) {
+    return n + "\r\nignored\r\nSuiteWriter\r\n";
+}
+std::string noFinalLf(const std::string& n) {
+    return n + "\n\nSuiteWriter";
+}
+std::string lowerId(const std::string& n) {
+    return n + "\nignored\nsuiteWRITER\n";
+}
+std::string unknownId(const std::string& n) {
+    return n + "\nignored\nNoSuchProduct\n";
+}
+std::string nulInId(const std::string& n) {
+    return n + "\nignored\nSuiteWriter" + '\0' + "Tail\n";
+}
+std::string nulBeforeId(const std::string& n) {
+    return n + "\nig" + '\0' + "nored\nSuiteWriter\n";
+}
+// Only the first 1024 bytes count: they end right after "SuiteWriter" of "SuiteWriterTail".
+std::string cutAt1024(const std::string& n) {
+    const std::string head = n + "\n";
+    const size_t padding = 1024 - head.size() - 1 - std::string(kProduct).size();
+    return head + std::string(padding, 'x') + "\n" + kProduct + "Tail\nmore\n" +
+           std::string(200, 'y') + "\n";
+}
+
+// clang-format off
+const LaunchCase kLaunchCases[] = {
+    {"DefaultName",          "-vellum {cfg}",    plain,       std::nullopt,     "docs.pdf",  true},
+    {"EmptyNameFile",        "-vellum {cfg}",    plain,       "",               "DOCS.pdf",  true},
+    {"NameMatchedCaseBlind", "-vellum {cfg}",    plain,       "DOCS.PDF\n",     "Docs.PDF",  true},
+    {"NameFileLineOneOnly",  "-vellum {cfg}",    plain,       "Guide.PDF\nx\n", "guide.pdf", true},
+    {"OptionUpperDax",       "-DAX {cfg}",       plain,       std::nullopt,     "docs.pdf",  true},
+    {"OptionMixedVellum",    "-Vellum {cfg}",    plain,       std::nullopt,     "docs.pdf",  true},
+    {"OptionLowerDax",       "-dax {cfg}",       plain,       std::nullopt,     "docs.pdf",  true},
+    {"OptionHelp",           "-help {cfg}",      plain,       std::nullopt,     "docs.pdf",  false},
+    {"NoArguments",          "",                 plain,       std::nullopt,     "docs.pdf",  false},
+    {"OptionWithoutConfig",  "-vellum",          plain,       std::nullopt,     "docs.pdf",  false},
+    {"MissingConfig",        "-vellum {cfg}.no", plain,       std::nullopt,     "docs.pdf",  false},
+    {"CrLfConfig",           "-vellum {cfg}",    crlf,        "Guide.PDF\n",    "guide.pdf", true},
+    {"NoFinalLineFeed",      "-vellum {cfg}",    noFinalLf,   std::nullopt,     "docs.pdf",  true},
+    {"ProductIdCaseBlind",   "-vellum {cfg}",    lowerId,     std::nullopt,     "docs.pdf",  true},
+    {"ConfigCutAt1024",      "-vellum {cfg}",    cutAt1024,   std::nullopt,     "docs.pdf",  true},
+    {"NulEndsProductId",     "-vellum {cfg}",    nulInId,     std::nullopt,     "docs.pdf",  true},
+    {"NulBeforeProductLine", "-vellum {cfg}",    nulBeforeId, std::nullopt,     "docs.pdf",  false},
+    {"UnknownProduct",       "-vellum {cfg}",    unknownId,   std::nullopt,     "docs.pdf",  false},
+};
+// clang-format on
+
+class Launching : public SuiteHelp, public ::testing::WithParamInterface<LaunchCase> {};
+
+TEST_P(Launching, OpensTheConfiguredDocumentOrNothing) {
+    const auto& c = GetParam();
+    // Mixed case and a space in the folder: it must reach the viewer untouched.
+    const fs::path folder = root_ / "Help Files";
+    writeFile(folder / c.onDisk, minimalPdf());
+    registerProduct(kProduct, folder);
+    // The product a wrongly cut or wrongly ended id would select.
+    writeFile(root_ / "wrong" / c.onDisk, minimalPdf());
+    registerProduct(std::string(kProduct) + "Tail", root_ / "wrong");
+    configure(c.config(names_.string()), c.docName);
+    const std::string registry = readFile(userRegistry());
+
+    const auto result = suitehelp(c.args);
+
+    expectQuiet(result);
+    if (c.opens) {
+        expectOpened(folder / c.onDisk);
+    } else {
+        expectNothingOpened();
+    }
+    EXPECT_EQ(readFile(userRegistry()), registry);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Launching, ::testing::ValuesIn(kLaunchCases), caseName<LaunchCase>);
+
+// The console question asked when the document is not in its folder.
+struct DialogCase {
+    const char* name;
+    const char* docsDir;  // registered folder, under the world's root
+    bool docsDirExists;
+    const char* cwd;                 // under the root
+    std::vector<const char*> files;  // PDFs made under the root
+    const char* typed;               // standard input; "{root}" stands for the root
+    const char* err;                 // "{title}" stands for the question's title line
+    const char* stored;              // DocsDir afterwards; null: unchanged
+    const char* opened;              // the handler's path; null: nothing opened
+};
+
+// clang-format off
+const DialogCase kDialogCases[] = {
+    {"AbsolutePath", "Help", true, "", {"Other/docs.pdf"},
+     "{root}/Other/docs.pdf\n", "{title}", "{root}/Other", "{root}/Other/docs.pdf"},
+    {"NameMatchedCaseBlind", "Help", true, "", {"Other Place/Docs.PDF"},
+     "{root}/Other Place/Docs.PDF\n", "{title}", "{root}/Other Place",
+     "{root}/Other Place/Docs.PDF"},
+    {"NoExtensionGetsPdf", "Help", true, "", {"v1.2/docs.pdf"},
+     "{root}/v1.2/docs\n", "{title}", "{root}/v1.2", "{root}/v1.2/docs.pdf"},
+    {"RelativeToDocsDir", "Help", true, "", {"Help/sub/docs.pdf"},
+     "sub/docs\n", "{title}", "{root}/Help/sub", "{root}/Help/sub/docs.pdf"},
+    {"RelativeToCwdWithoutDocsDir", "Gone", false, "Work", {"Work/docs.pdf"},
+     "docs.pdf\n", "{title}", "{root}/Work", "{root}/Work/docs.pdf"},
+    {"PercentInDocsDir", "100%done %s", true, "", {"Other/docs.pdf"},
+     "{root}/Other/docs.pdf\n", "{title}", "{root}/Other", "{root}/Other/docs.pdf"},
+    {"RetryAfterMissingPath", "Help", true, "", {"Other/docs.pdf"},
+     "{root}/nope/docs.pdf\n{root}/Other/docs.pdf\n", "{title}{root}/nope/docs.pdf{retry}{title}",
+     "{root}/Other", "{root}/Other/docs.pdf"},
+    {"CancelByEmptyLine", "Help", true, "", {"Other/docs.pdf"},
+     "\n{root}/Other/docs.pdf\n", "{title}", nullptr, nullptr},
+    {"CancelByEndOfInput", "Help", true, "", {"Other/docs.pdf"},
+     "", "{title}", nullptr, nullptr},
+    {"CancelAfterRetry", "Help", true, "", {},
+     "{root}/nope.pdf\n", "{title}{root}/nope.pdf{retry}{title}", nullptr, nullptr},
+    {"WrongName", "Help", true, "", {"Other/manual.pdf"},
+     "{root}/Other/manual.pdf\n", "{title}Error: Invalid file name specified.\n", nullptr, nullptr},
+    {"WrongExtension", "Help", true, "", {"Other/docs.txt"},
+     "{root}/Other/docs.txt\n", "{title}Error: Invalid file name specified.\n", nullptr, nullptr},
+};
+// clang-format on
+
+class Asking : public SuiteHelp, public ::testing::WithParamInterface<DialogCase> {};
+
+TEST_P(Asking, StoresTheAnsweredFolderAndOpensTheDocument) {
+    const auto& c = GetParam();
+    const Substitutions where{{"{root}", root_.string()}};
+    const std::string folder = (root_ / c.docsDir).string();
+    if (c.docsDirExists) {
+        fs::create_directories(folder);
+    }
+    for (const char* file : c.files) {
+        writeFile(root_ / file, minimalPdf());
+    }
+    registerProduct(kProduct, folder);
+    configure(names_.string() + "\n\n" + kProduct + "\n", "DOCS.PDF\n");
+    const std::string title =
+        "Can't find " + folder + "/docs.pdf. Specify the path for docs.pdf.\n";
+
+    const auto result =
+        suitehelp("-vellum {cfg}", expand(c.typed, where), c.cwd[0] ? root_ / c.cwd : fs::path());
+
+    EXPECT_EQ(result.err, expand(c.err, {{"{title}", title}, {"{retry}", kRetry}, where.front()}));
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(docsDir(kProduct), c.stored ? expand(c.stored, where) : folder);
+    if (!c.opened) {
+        expectNothingOpened();
+        return;
+    }
+    expectOpened(expand(c.opened, where));
+    // The stored folder spares the next run the question.
+    const auto again = suitehelp();
+    expectQuiet(again);
+    expectOpened(expand(c.opened, where));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Asking, ::testing::ValuesIn(kDialogCases), caseName<DialogCase>);
+
+TEST_F(SuiteHelp, AnswerForMachineWideProductGoesToUserLayer) {
+    fs::create_directories(root_ / "Help");
+    writeFile(root_ / "Other" / "docs.pdf", minimalPdf());
+    registerProduct(kProduct, root_ / "Help", true);
+    configure(names_.string() + "\n\n" + kProduct + "\n", std::nullopt);
+    const std::string machine = readFile(machineRegistry());
+
+    const auto result = suitehelp("-vellum {cfg}", (root_ / "Other" / "docs.pdf").string() + "\n");
+
+    EXPECT_EQ(result.err, "Can't find " + (root_ / "Help").string() +
+                              "/docs.pdf. Specify the path for docs.pdf.\n");
+    expectOpened(root_ / "Other" / "docs.pdf");
+    EXPECT_EQ(readFile(machineRegistry()), machine);
+    EXPECT_NE(readFile(userRegistry()).find("=" + (root_ / "Other").string() + "\n"),
+              std::string::npos)
+        << readFile(userRegistry());
+    EXPECT_EQ(docsDir(kProduct), (root_ / "Other").string());
+}
+
+// Failures of the hand-over to the default application, each with its message box.
+struct FailureCase {
+    const char* name;
+    const char* folder;    // under the world's root
+    const char* document;  // named by the doc-name file and stored in the folder
+    bool pdfContent;
+    Viewer handler;
+    std::vector<const char*> errs;  // any one of them; "{path}" stands for the document's path
+    bool needsUnprivileged = false;
+};
+
+// clang-format off
+const FailureCase kFailureCases[] = {
+    {"TextUnassociated", "Help",        "docs.txt",      false, Viewer::Recorder, {kNoAssociation}},
+    {"PercentInPath",    "100%done %s", "docs.txt",      false, Viewer::Recorder, {kNoAssociation}},
+    {"PdfUnassociated",  "Help",        "docs.pdf",      true,  Viewer::None,     {kNoReader}},
+    {"PdfLaterInName",   "Help",        "notes.pdf.txt", false, Viewer::Recorder, {kNoReader}},
+    {"PdfAtStartOfName", "Help",        ".pdf",          true,  Viewer::None,     {kNoAssociation}},
+    // GIO may drop an application whose program is missing: then it is no association.
+    {"ViewerMissing",    "Help",        "docs.pdf",      true,  Viewer::Missing,
+     {kBadAssociation, kNoReader}},
+    {"Unreadable",       "Help",        "docs.pdf",      true,  Viewer::Recorder, {kDenied}, true},
+};
+// clang-format on
+
+class Failing : public SuiteHelp, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failing, ShowsTheShellError) {
+    const auto& c = GetParam();
+    if (c.needsUnprivileged && geteuid() == 0) {
+        GTEST_SKIP() << "root reads any file, so access cannot be denied";
+    }
+    const fs::path document = root_ / c.folder / c.document;
+    writeFile(document, c.pdfContent ? minimalPdf() : "plain text\n");
+    if (c.needsUnprivileged) {
+        fs::permissions(document, fs::perms::none);
+    }
+    associate(c.handler);
+    registerProduct(kProduct, root_ / c.folder);
+    configure(names_.string() + "\n\n" + kProduct + "\n", std::string(c.document) + "\n");
+
+    const auto result = suitehelp();
+
+    std::vector<std::string> expected;
+    for (const char* err : c.errs) {
+        expected.push_back(expand(err, {{"{path}", document.string()}}));
+    }
+    EXPECT_NE(std::find(expected.begin(), expected.end(), result.err), expected.end())
+        << "stderr: " << result.err;
+    if (c.errs.size() > 1) {
+        std::cout << "[ observed ] " << result.err;
+    }
+    EXPECT_EQ(result.out, "");
+    expectNothingOpened();
+    EXPECT_EQ(docsDir(kProduct), (root_ / c.folder).string());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Failing, ::testing::ValuesIn(kFailureCases), caseName<FailureCase>);
+
+}  // namespace
