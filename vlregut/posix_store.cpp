@@ -279,4 +279,10 @@ std::unique_ptr<Store> openDefaultStore() {
     return std::make_unique<PosixStore>();
 }
 
+const char* layerLocations() {
+    return "The user's layer is $XDG_CONFIG_HOME/vlregut/registry.ini (default\n"
+           "~/.config/vlregut/registry.ini); the machine-wide layer is vlregut/registry.ini in\n"
+           "the first folder of $XDG_CONFIG_DIRS (default /etc/xdg) that has one.\n";
+}
+
 }  // namespace vlregut

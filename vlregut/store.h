@@ -10,8 +10,8 @@ namespace vlregut {
 
 enum class Layer { System, User };
 
-// Where the layers live: files on POSIX systems. Errors are one line naming the place and the
-// fault, without a program name.
+// Where the layers live: files on POSIX systems, registry keys on Windows. Errors are one line
+// naming the place and the fault, without a program name.
 class Store {
   public:
     // Returns whether the document changed and must be written back.
@@ -28,5 +28,8 @@ class Store {
 };
 
 std::unique_ptr<Store> openDefaultStore();
+
+// For the admin tool's help: where this platform keeps the two layers, ending in a line feed.
+const char* layerLocations();
 
 }  // namespace vlregut

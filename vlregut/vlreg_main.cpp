@@ -111,6 +111,8 @@ int run(int argc, char** argv) {
         const std::string_view option = argv[next];
         if (option == "--help" || option == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs("\n", stdout);
+            std::fputs(vlregut::layerLocations(), stdout);
             return 0;
         }
         if (option != "--system") {

@@ -1,5 +1,4 @@
 // The process entry on Windows: a GUI-subsystem program that shows no window of its own.
-#include <objbase.h>
 #include <windows.h>
 
 #include <cstring>
@@ -37,7 +36,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     static platform::Win32FileSystem files;
     static platform::Win32Shell shell;
     platform::Install({&ui, &shell, &files});
-    // Shell extensions that open documents may need COM on the calling thread.
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     return AfxWinMain(ExecutableName().c_str(), platform::SkipProgramName(::GetCommandLineA()));
 }

@@ -1,7 +1,8 @@
 #include "platform/win32/user_interface.h"
 
-#include <shobjidl.h>
 #include <windows.h>
+// after windows.h, which it builds on
+#include <shobjidl.h>
 
 #include <string>
 

@@ -1,13 +1,19 @@
 #include "test_support.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#ifdef _WIN32
+#include <io.h>
+constexpr int kNoInherit = _O_NOINHERIT;
+#else
+#include <unistd.h>
+constexpr int kNoInherit = O_CLOEXEC;
 
 void ConfigTest::SetUp() {
     std::string pattern = std::filesystem::temp_directory_path() / "vlregut-test-XXXXXX";
@@ -21,6 +27,7 @@ void ConfigTest::SetUp() {
 void ConfigTest::TearDown() {
     std::filesystem::remove_all(root_);
 }
+#endif
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -37,7 +44,7 @@ void writeFile(const std::string& path, const std::string& text) {
 StderrCapture::StderrCapture(std::string path) : path_(std::move(path)) {
     std::fflush(stderr);
     saved_ = dup(2);
-    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kNoInherit, 0600);
     dup2(fd, 2);
     close(fd);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#ifndef _WIN32
 // Every test gets fresh configuration folders; the real ones are never touched.
 class ConfigTest : public ::testing::Test {
   protected:
@@ -17,6 +18,7 @@ class ConfigTest : public ::testing::Test {
 
     std::string root_;
 };
+#endif
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);

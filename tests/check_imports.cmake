@@ -1,0 +1,20 @@
+# The Windows binaries import nothing but the system's DLLs and each other.
+cmake_policy(VERSION 3.25)
+# Usage: cmake -DOBJDUMP=... -DBINARIES="a;b" -P check_imports.cmake
+set(allowed advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
+    oleaut32.dll shell32.dll shlwapi.dll user32.dll vlregut.dll)
+foreach(binary IN LISTS BINARIES)
+    execute_process(COMMAND ${OBJDUMP} -p ${binary} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "objdump failed on ${binary}")
+    endif()
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${listing}")
+    foreach(import IN LISTS imports)
+        string(REPLACE "DLL Name: " "" dll "${import}")
+        string(TOLOWER "${dll}" dll)
+        if(NOT dll IN_LIST allowed)
+            message(FATAL_ERROR "${binary} imports ${dll}")
+        endif()
+        message(STATUS "${binary}: ${dll}")
+    endforeach()
+endforeach()
