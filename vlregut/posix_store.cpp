@@ -1,9 +1,11 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -238,6 +240,28 @@ bool replaceFile(const std::string& path, std::string_view text, const Loaded& o
     return true;
 }
 
+// Writers make temporaries only while they hold the lock, so under the lock any temporary left
+// beside the store belongs to a writer that died mid-write.
+void removeAbandonedTemporaries(const std::string& path) {
+    const std::string folder = folderOf(path);
+    const std::string prefix = path.substr(folder.size() + 1) + ".";
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        const bool temporary =
+            name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+        if (temporary) {
+            ::unlink((folder + "/" + std::string(name)).c_str());
+        }
+    }
+    ::closedir(dir);
+}
+
 class PosixStore final : public Store {
   public:
     bool read(Layer layer, ini::Document& doc, std::string& error) override {
@@ -265,6 +289,7 @@ class PosixStore final : public Store {
         if (lock.get() < 0 || !load(path, current, error)) {
             return false;
         }
+        removeAbandonedTemporaries(path);
         if (!edit(current.doc)) {
             return true;
         }
