@@ -4,7 +4,7 @@
 
 #include "platform/entry.h"
 #include "platform/posix/command_tail.h"
-#include "platform/posix/console_ui.h"
+#include "platform/posix/desktop_ui.h"
 #include "platform/posix/file_system.h"
 #include "platform/posix/gio_shell.h"
 #include "platform/services.h"
@@ -25,12 +25,11 @@ CString ExecutableName(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Console mode is the only user interface so far; SUITEHELP_UI=console will keep choosing it
-    // once desktop dialogs exist.
-    static platform::ConsoleUserInterface console(stdin, stderr);
+    // Nothing of the desktop is touched before the first dialog is needed.
+    static platform::DesktopUserInterface ui(stdin, stderr, std::getenv("SUITEHELP_UI"));
     static platform::PosixFileSystem files;
     static platform::GioShell shell;
-    platform::Install({&console, &shell, &files});
+    platform::Install({&ui, &shell, &files});
 
     const CString tail = platform::CommandTail(argc, argv);
     return AfxWinMain(ExecutableName(argc > 0 ? argv[0] : "suitehelp").c_str(), tail.c_str());

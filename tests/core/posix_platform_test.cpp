@@ -1,11 +1,21 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <thread>
 
 #include "app/command_line.h"
 #include "platform/posix/command_tail.h"
 #include "platform/posix/console_ui.h"
+#include "platform/posix/desktop_ui.h"
+#include "platform/posix/dialog_support.h"
 #include "platform/posix/file_system.h"
+#include "platform/posix/graphical_session.h"
 #include "tests/fakes/temp_dir.h"
 
 namespace {
@@ -151,6 +161,147 @@ TEST_F(ConsoleUserInterfaceTest, DialogTakesAnExistingFile) {
         EXPECT_EQ(result, c.result) << c.input;
         EXPECT_EQ(chosen, c.chosen) << c.input;
     }
+}
+
+// The desktop steps as fakes: each notes its name when asked and shows the dialog unless it is
+// unavailable.
+class FakeStep : public platform::UserInterface {
+  public:
+    FakeStep(const char* name, std::string* log, bool available)
+        : m_name(name), m_log(log), m_available(available) {}
+    int MessageBox(const CString&, const CString&, unsigned) override { return Answer(); }
+    int ShowFileOpen(const platform::FileOpenRequest&, CString* chosen) override {
+        *chosen = m_name;
+        return Answer();
+    }
+
+  private:
+    int Answer() {
+        *m_log += m_name + " ";
+        return m_available ? platform::kDialogConfirmed : platform::kDialogUnavailable;
+    }
+    std::string m_name;
+    std::string* m_log;
+    bool m_available;
+};
+
+int g_sessionChecks = 0;
+bool g_sessionPresent = true;
+bool SessionPresent() {
+    ++g_sessionChecks;
+    return g_sessionPresent;
+}
+
+class DesktopUserInterfaceTest : public ConsoleUserInterfaceTest {};
+
+TEST_F(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
+    const std::string gone =
+        "suitehelp: SUITEHELP_UI=zenity is not available; using the console.\n";
+    struct {
+        const char* mode;
+        bool session;
+        std::string unavailable;  // names of the steps that cannot show it
+        std::string tried;        // in order, for a File-Open dialog and then a message box
+        std::string err;
+    } cases[] = {
+        {nullptr, true, "", "gtk gtk ", "T: x\n"},
+        {"auto", true, "gtk", "gtk zenity zenity ", "T: x\n"},
+        {"", true, "gtk zenity kdialog", "gtk zenity kdialog ", "title\nT: x\n"},
+        {"auto", false, "", "", "title\nT: x\n"},
+        {"console", true, "", "", "title\nT: x\n"},
+        {"zenity", true, "", "zenity zenity ", "T: x\n"},
+        {"zenity", true, "zenity", "zenity ", gone + "title\nT: x\n"},
+        {"zenity", false, "", "", gone + "title\nT: x\n"},
+        {"qt", true, "", "gtk gtk ",
+         "suitehelp: SUITEHELP_UI=qt is unknown; choosing as for auto.\nT: x\n"},
+    };
+    for (const auto& c : cases) {
+        std::string log;
+        FakeStep gtk("gtk", &log, c.unavailable.find("gtk") == std::string::npos);
+        FakeStep zenity("zenity", &log, c.unavailable.find("zenity") == std::string::npos);
+        FakeStep kdialog("kdialog", &log, c.unavailable.find("kdialog") == std::string::npos);
+        std::FILE* in = std::fopen("/dev/null", "r");
+        std::FILE* err = std::tmpfile();
+        g_sessionChecks = 0;
+        g_sessionPresent = c.session;
+        platform::DesktopUserInterface ui(
+            in, err, c.mode, {{"gtk", &gtk}, {"zenity", &zenity}, {"kdialog", &kdialog}},
+            SessionPresent);
+        EXPECT_EQ(g_sessionChecks, 0) << "checked before a dialog was needed";
+        platform::FileOpenRequest request;
+        request.title = "title";
+        CString chosen;
+        ui.ShowFileOpen(request, &chosen);
+        ui.MessageBox("x", "T", 0);
+        std::fclose(in);
+        const std::string mode = c.mode ? c.mode : "(unset)";
+        EXPECT_EQ(log, c.tried) << mode << " " << c.unavailable;
+        EXPECT_EQ(ReadAll(err), c.err) << mode << " " << c.unavailable;
+        EXPECT_EQ(g_sessionChecks, std::string(c.mode ? c.mode : "") == "console" ? 0 : 1) << mode;
+    }
+}
+
+// A listening unix socket, abstract when the name starts with '@'.
+int Listen(const std::string& name) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.data(), name.size());
+    if (name[0] == '@') {
+        address.sun_path[0] = '\0';
+    }
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 4) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TEST(GraphicalSessionTest, NeedsAServerThatAnswersInTime) {
+    using namespace std::chrono_literals;
+    const auto present = [](const char* wayland, const char* runtime, const std::string& x) {
+        return platform::GraphicalSessionPresent(wayland, runtime, x.c_str(), 300ms);
+    };
+    int number = 7000;
+    int x = -1;
+    while (x < 0 && number < 7100) {
+        x = Listen("@/tmp/.X11-unix/X" + std::to_string(++number));
+    }
+    ASSERT_GE(x, 0);
+    const std::string display = ":" + std::to_string(number) + ".0";
+
+    // Connected but never answered: bounded by the timeout.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(present(nullptr, nullptr, display));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+
+    std::thread server([x] {
+        char setup[12];
+        // Until the socket is shut down.
+        for (int client; (client = accept(x, nullptr, nullptr)) >= 0; close(client)) {
+            // A refusal is an answer too.
+            if (read(client, setup, sizeof setup) == sizeof setup) {
+                send(client, "\0", 1, MSG_NOSIGNAL);
+            }
+        }
+    });
+    EXPECT_TRUE(present(nullptr, nullptr, display));
+    EXPECT_TRUE(present(nullptr, nullptr, "unix" + display));
+    EXPECT_FALSE(present(nullptr, nullptr, "remote.example" + display)) << "looked up a name";
+    EXPECT_FALSE(present(nullptr, nullptr, "no display"));
+    EXPECT_TRUE(present(nullptr, nullptr, "unix/" + display));
+    shutdown(x, SHUT_RDWR);
+    server.join();
+    close(x);
+
+    TempDir runtime;
+    const int wayland = Listen(runtime / "wayland-7");
+    EXPECT_TRUE(present("wayland-7", runtime.path().c_str(), ""));
+    EXPECT_TRUE(present((runtime / "wayland-7").c_str(), nullptr, ""));
+    close(wayland);
+    EXPECT_FALSE(present("wayland-7", runtime.path().c_str(), "")) << "a stale socket";
+    EXPECT_FALSE(present("wayland-7", nullptr, ""));
 }
 
 }  // namespace

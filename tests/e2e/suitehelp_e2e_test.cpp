@@ -10,22 +10,24 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "process.h"
+#include "support/files.h"
+#include "support/process.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
@@ -42,82 +44,34 @@ constexpr char kBadAssociation[] =
 constexpr char kDenied[] =
     "suitehelp: The operating system denied access to the specified file.\nFile Name: {path}.\n";
 
-using Substitutions = std::vector<std::pair<std::string, std::string>>;
+using support::expand;
+using support::PrintTo;
+using support::readFile;
+using support::writeFile;
 
-std::string expand(std::string text, const Substitutions& substitutions) {
-    for (const auto& [key, value] : substitutions) {
-        for (size_t at = text.find(key); at != std::string::npos;
-             at = text.find(key, at + value.size())) {
-            text.replace(at, key.size(), value);
-        }
-    }
-    return text;
-}
-
-void writeFile(const fs::path& path, const std::string& content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Small but well-formed, so any reader would take it; MIME sniffing needs only the header.
-std::string minimalPdf() {
-    const char* objects[] = {"<< /Type /Catalog /Pages 2 0 R >>",
-                             "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"};
-    std::string pdf = "%PDF-1.4\n";
-    std::string xref = "xref\n0 4\n0000000000 65535 f \n";
-    for (int i = 0; i < 3; ++i) {
-        char entry[21];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
-        xref += entry;
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t start = pdf.size();
-    return pdf + xref + "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + std::to_string(start) +
-           "\n%%EOF\n";
-}
-
-// Parent and state of a process, from /proc; nullopt once it is gone.
-std::optional<std::pair<pid_t, char>> procStat(pid_t pid) {
-    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos) {
-        return std::nullopt;
-    }
-    std::istringstream rest(stat.substr(close + 1));
-    char state = 0;
-    pid_t parent = 0;
-    rest >> state >> parent;
-    return std::pair{parent, state};
-}
-
+// The processes whose parent is this one, from /proc.
 std::vector<pid_t> ourChildren() {
     std::vector<pid_t> children;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") == std::string::npos) {
-            const pid_t pid = std::stoi(name);
-            if (const auto stat = procStat(pid); stat && stat->first == getpid()) {
-                children.push_back(pid);
-            }
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const std::string stat = readFile(entry.path() / "stat");
+        std::istringstream fields(stat.substr(std::min(stat.rfind(')') + 1, stat.size())));
+        char state = 0;
+        pid_t parent = 0;
+        if (fields >> state >> parent && parent == getpid()) {
+            children.push_back(std::stoi(name));
         }
     }
     return children;
 }
 
+// Orphans become this process's children, which it reaps here.
 bool running(pid_t pid) {
-    int status = 0;
-    const pid_t reaped = waitpid(pid, &status, WNOHANG);
-    if (reaped == 0) {
-        return true;
-    }
-    const auto stat = procStat(pid);
-    return reaped < 0 && stat && stat->second != 'Z';
+    const pid_t reaped = waitpid(pid, nullptr, WNOHANG);
+    return reaped == 0 || (reaped < 0 && kill(pid, 0) == 0);
 }
 
 // Waits a bounded time for a process to end, then kills it.
@@ -132,19 +86,12 @@ void finish(pid_t pid, std::chrono::milliseconds grace) {
     }
 }
 
-// Tests and failure reports are named after their table row.
-template <typename Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& row) {
-    return row.param.name;
-}
-
-template <typename Case>
-requires requires(const Case& c) {
-    c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
+// The world's folders, as "VARIABLE=folder" of the environment.
+// clang-format off
+constexpr std::string_view kFolders[] = {
+    "HOME=home", "XDG_CONFIG_HOME=config", "XDG_CONFIG_DIRS=etc-xdg", "XDG_DATA_HOME=data",
+    "XDG_DATA_DIRS=share", "XDG_CACHE_HOME=cache", "XDG_STATE_HOME=state", "XDG_RUNTIME_DIR=run"};
+// clang-format on
 
 struct Launch {
     pid_t pid;
@@ -159,20 +106,13 @@ class SuiteHelp : public ::testing::Test {
         // Orphaned viewers become our children, so we can tell whether they still run and
         // reap them.
         ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-        std::string pattern = (fs::temp_directory_path() / "suitehelp-e2e-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        for (const char* dir : {"config", "data", "etc-xdg", "share", "home", "cache", "state"}) {
-            fs::create_directories(root_ / dir);
+        for (const std::string_view folder : kFolders) {
+            fs::create_directories(root_ / folder.substr(folder.find('=') + 1));
         }
-        fs::create_directories(root_ / "run");
         fs::permissions(root_ / "run", fs::perms::owner_all);
         // Without the MIME database every file would be application/octet-stream.
         fs::create_directory_symlink("/usr/share/mime", root_ / "share" / "mime");
         associate(Viewer::Recorder);
-        cfg_ = root_ / "help.cfg";
-        names_ = root_ / "docname.txt";
-        record_ = root_ / "record.txt";
     }
 
     void TearDown() override {
@@ -183,8 +123,6 @@ class SuiteHelp : public ::testing::Test {
         for (pid_t child : ourChildren()) {
             finish(child, 0ms);
         }
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
 
     fs::path userRegistry() const { return root_ / "config" / "vlregut" / "registry.ini"; }
@@ -211,28 +149,30 @@ class SuiteHelp : public ::testing::Test {
         writeFile(ini, readFile(ini) + "[" + product + "]\nDocsDir=" + docsDir.string() + "\n");
     }
 
-    // The launch configuration names the doc-name file, which names the document.
-    void configure(const std::string& config, const std::optional<std::string>& docName) {
-        writeFile(cfg_, config);
+    // The launch configuration names the doc-name file ("{names}"), which names the document.
+    // "{pad}" fills the configuration's first 1024 bytes up to the product id's first line.
+    void configure(const std::optional<std::string>& docName,
+                   const std::string& config = "{names}\n\nSuiteWriter\n") {
+        std::string text = expand(config, {{"{names}", names_.string()}});
+        if (const auto at = text.find("{pad}"); at != std::string::npos) {
+            text.replace(at, 5, std::string(1024 - at - 1 - std::strlen(kProduct), 'x'));
+        }
+        writeFile(cfg_, text);
         if (docName) {
             writeFile(names_, *docName);
         }
     }
 
     std::vector<std::string> environment() const {
-        const auto at = [this](const char* dir) { return (root_ / dir).string(); };
-        return {"PATH=/usr/local/bin:/usr/bin:/bin",
-                "LANG=C.UTF-8",
-                "HOME=" + at("home"),
-                "XDG_CONFIG_HOME=" + at("config"),
-                "XDG_CONFIG_DIRS=" + at("etc-xdg"),
-                "XDG_DATA_HOME=" + at("data"),
-                "XDG_DATA_DIRS=" + at("share"),
-                "XDG_CACHE_HOME=" + at("cache"),
-                "XDG_STATE_HOME=" + at("state"),
-                "XDG_RUNTIME_DIR=" + at("run"),
-                "SUITEHELP_UI=console",
-                "SUITEHELP_E2E_RECORD=" + record_.string()};
+        std::vector<std::string> env{"PATH=/usr/local/bin:/usr/bin:/bin", "LANG=C.UTF-8",
+                                     "SUITEHELP_UI=console",
+                                     "SUITEHELP_E2E_RECORD=" + record_.string()};
+        for (const std::string_view folder : kFolders) {
+            const auto equals = folder.find('=') + 1;
+            env.push_back(std::string(folder.substr(0, equals)) +
+                          (root_ / folder.substr(equals)).string());
+        }
+        return env;
     }
 
     // Arguments are split at spaces; "{cfg}" stands for the launch configuration's path.
@@ -294,7 +234,11 @@ class SuiteHelp : public ::testing::Test {
         }
     }
 
-    fs::path root_, cfg_, names_, record_;
+    const support::TempFolder temp_{"suitehelp-e2e"};
+    const fs::path root_ = temp_.path();
+    const fs::path cfg_ = root_ / "help.cfg";
+    const fs::path names_ = root_ / "docname.txt";
+    const fs::path record_ = root_ / "record.txt";
     size_t opened_ = 0;
 };
 
@@ -307,62 +251,42 @@ void expectQuiet(const e2e::RunResult& result) {
 struct LaunchCase {
     const char* name;
     const char* args;
-    std::string (*config)(const std::string& names);
+    std::string config;                  // as for configure()
     std::optional<std::string> docName;  // the doc-name file's text; none: no such file
     const char* onDisk;                  // the document as stored in the product's folder
     bool opens;
 };
 
-// Launch configurations for the table; each gets the doc-name file's path.
-std::string plain(const std::string& n) {
-    return n + "\nignored\nSuiteWriter\n";
-}
-std::string crlf(const std::string& n) {
-    return n + "\r\nignored\r\nSuiteWriter\r\n";
-}
-std::string noFinalLf(const std::string& n) {
-    return n + "\n\nSuiteWriter";
-}
-std::string lowerId(const std::string& n) {
-    return n + "\nignored\nsuiteWRITER\n";
-}
-std::string unknownId(const std::string& n) {
-    return n + "\nignored\nNoSuchProduct\n";
-}
-std::string nulInId(const std::string& n) {
-    return n + "\nignored\nSuiteWriter" + '\0' + "Tail\n";
-}
-std::string nulBeforeId(const std::string& n) {
-    return n + "\nig" + '\0' + "nored\nSuiteWriter\n";
-}
-// Only the first 1024 bytes count: they end right after "SuiteWriter" of "SuiteWriterTail".
-std::string cutAt1024(const std::string& n) {
-    const std::string head = n + "\n";
-    const size_t padding = 1024 - head.size() - 1 - std::string(kProduct).size();
-    return head + std::string(padding, 'x') + "\n" + kProduct + "Tail\nmore\n" +
-           std::string(200, 'y') + "\n";
-}
+const std::string kPlain = "{names}\nignored\nSuiteWriter\n";
 
 // clang-format off
 const LaunchCase kLaunchCases[] = {
-    {"DefaultName",          "-vellum {cfg}",    plain,       std::nullopt,     "docs.pdf",  true},
-    {"EmptyNameFile",        "-vellum {cfg}",    plain,       "",               "DOCS.pdf",  true},
-    {"NameMatchedCaseBlind", "-vellum {cfg}",    plain,       "DOCS.PDF\n",     "Docs.PDF",  true},
-    {"NameFileLineOneOnly",  "-vellum {cfg}",    plain,       "Guide.PDF\nx\n", "guide.pdf", true},
-    {"OptionUpperDax",       "-DAX {cfg}",       plain,       std::nullopt,     "docs.pdf",  true},
-    {"OptionMixedVellum",    "-Vellum {cfg}",    plain,       std::nullopt,     "docs.pdf",  true},
-    {"OptionLowerDax",       "-dax {cfg}",       plain,       std::nullopt,     "docs.pdf",  true},
-    {"OptionHelp",           "-help {cfg}",      plain,       std::nullopt,     "docs.pdf",  false},
-    {"NoArguments",          "",                 plain,       std::nullopt,     "docs.pdf",  false},
-    {"OptionWithoutConfig",  "-vellum",          plain,       std::nullopt,     "docs.pdf",  false},
-    {"MissingConfig",        "-vellum {cfg}.no", plain,       std::nullopt,     "docs.pdf",  false},
-    {"CrLfConfig",           "-vellum {cfg}",    crlf,        "Guide.PDF\n",    "guide.pdf", true},
-    {"NoFinalLineFeed",      "-vellum {cfg}",    noFinalLf,   std::nullopt,     "docs.pdf",  true},
-    {"ProductIdCaseBlind",   "-vellum {cfg}",    lowerId,     std::nullopt,     "docs.pdf",  true},
-    {"ConfigCutAt1024",      "-vellum {cfg}",    cutAt1024,   std::nullopt,     "docs.pdf",  true},
-    {"NulEndsProductId",     "-vellum {cfg}",    nulInId,     std::nullopt,     "docs.pdf",  true},
-    {"NulBeforeProductLine", "-vellum {cfg}",    nulBeforeId, std::nullopt,     "docs.pdf",  false},
-    {"UnknownProduct",       "-vellum {cfg}",    unknownId,   std::nullopt,     "docs.pdf",  false},
+    {"DefaultName",          "-vellum {cfg}",    kPlain, std::nullopt,     "docs.pdf",  true},
+    {"EmptyNameFile",        "-vellum {cfg}",    kPlain, "",               "DOCS.pdf",  true},
+    {"NameMatchedCaseBlind", "-vellum {cfg}",    kPlain, "DOCS.PDF\n",     "Docs.PDF",  true},
+    {"NameFileLineOneOnly",  "-vellum {cfg}",    kPlain, "Guide.PDF\nx\n", "guide.pdf", true},
+    {"OptionUpperDax",       "-DAX {cfg}",       kPlain, std::nullopt,     "docs.pdf",  true},
+    {"OptionMixedVellum",    "-Vellum {cfg}",    kPlain, std::nullopt,     "docs.pdf",  true},
+    {"OptionLowerDax",       "-dax {cfg}",       kPlain, std::nullopt,     "docs.pdf",  true},
+    {"OptionHelp",           "-help {cfg}",      kPlain, std::nullopt,     "docs.pdf",  false},
+    {"NoArguments",          "",                 kPlain, std::nullopt,     "docs.pdf",  false},
+    {"OptionWithoutConfig",  "-vellum",          kPlain, std::nullopt,     "docs.pdf",  false},
+    {"MissingConfig",        "-vellum {cfg}.no", kPlain, std::nullopt,     "docs.pdf",  false},
+    {"CrLfConfig",           "-vellum {cfg}", "{names}\r\nignored\r\nSuiteWriter\r\n", "Guide.PDF\n",
+     "guide.pdf", true},
+    {"NoFinalLineFeed",      "-vellum {cfg}", "{names}\n\nSuiteWriter", std::nullopt, "docs.pdf", true},
+    {"ProductIdCaseBlind",   "-vellum {cfg}", "{names}\nignored\nsuiteWRITER\n", std::nullopt,
+     "docs.pdf", true},
+    // Only the first 1024 bytes count: they end right after "SuiteWriter" of "SuiteWriterTail".
+    {"ConfigCutAt1024",      "-vellum {cfg}",
+     "{names}\n{pad}\nSuiteWriterTail\nmore\n" + std::string(200, 'y') + "\n", std::nullopt,
+     "docs.pdf", true},
+    {"NulEndsProductId",     "-vellum {cfg}", "{names}\nignored\nSuiteWriter\0Tail\n"s,
+     std::nullopt, "docs.pdf", true},
+    {"NulBeforeProductLine", "-vellum {cfg}", "{names}\nig\0nored\nSuiteWriter\n"s, std::nullopt,
+     "docs.pdf", false},
+    {"UnknownProduct",       "-vellum {cfg}", "{names}\nignored\nNoSuchProduct\n", std::nullopt,
+     "docs.pdf", false},
 };
 // clang-format on
 
@@ -372,12 +296,12 @@ TEST_P(Launching, OpensTheConfiguredDocumentOrNothing) {
     const auto& c = GetParam();
     // Mixed case and a space in the folder: it must reach the viewer untouched.
     const fs::path folder = root_ / "Help Files";
-    writeFile(folder / c.onDisk, minimalPdf());
+    writeFile(folder / c.onDisk, support::kMinimalPdf);
     registerProduct(kProduct, folder);
     // The product a wrongly cut or wrongly ended id would select.
-    writeFile(root_ / "wrong" / c.onDisk, minimalPdf());
+    writeFile(root_ / "wrong" / c.onDisk, support::kMinimalPdf);
     registerProduct(std::string(kProduct) + "Tail", root_ / "wrong");
-    configure(c.config(names_.string()), c.docName);
+    configure(c.docName, c.config);
     const std::string registry = readFile(userRegistry());
 
     const auto result = suitehelp(c.args);
@@ -391,7 +315,7 @@ TEST_P(Launching, OpensTheConfiguredDocumentOrNothing) {
     EXPECT_EQ(readFile(userRegistry()), registry);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Launching, ::testing::ValuesIn(kLaunchCases), caseName<LaunchCase>);
+INSTANTIATE_TEST_SUITE_P(Table, Launching, ::testing::ValuesIn(kLaunchCases), support::caseName);
 
 // The console question asked when the document is not in its folder.
 struct DialogCase {
@@ -404,6 +328,7 @@ struct DialogCase {
     const char* err;                 // "{title}" stands for the question's title line
     const char* stored;              // DocsDir afterwards; null: unchanged
     const char* opened;              // the handler's path; null: nothing opened
+    bool machineWide = false;        // where the product is registered
 };
 
 // clang-format off
@@ -434,6 +359,9 @@ const DialogCase kDialogCases[] = {
      "{root}/Other/manual.pdf\n", "{title}Error: Invalid file name specified.\n", nullptr, nullptr},
     {"WrongExtension", "Help", true, "", {"Other/docs.txt"},
      "{root}/Other/docs.txt\n", "{title}Error: Invalid file name specified.\n", nullptr, nullptr},
+    // The answer goes to the user's layer.
+    {"MachineWideProduct", "Help", true, "", {"Other/docs.pdf"},
+     "{root}/Other/docs.pdf\n", "{title}", "{root}/Other", "{root}/Other/docs.pdf", true},
 };
 // clang-format on
 
@@ -441,16 +369,17 @@ class Asking : public SuiteHelp, public ::testing::WithParamInterface<DialogCase
 
 TEST_P(Asking, StoresTheAnsweredFolderAndOpensTheDocument) {
     const auto& c = GetParam();
-    const Substitutions where{{"{root}", root_.string()}};
+    const support::Substitutions where{{"{root}", root_.string()}};
     const std::string folder = (root_ / c.docsDir).string();
     if (c.docsDirExists) {
         fs::create_directories(folder);
     }
     for (const char* file : c.files) {
-        writeFile(root_ / file, minimalPdf());
+        writeFile(root_ / file, support::kMinimalPdf);
     }
-    registerProduct(kProduct, folder);
-    configure(names_.string() + "\n\n" + kProduct + "\n", "DOCS.PDF\n");
+    registerProduct(kProduct, folder, c.machineWide);
+    configure("DOCS.PDF\n");
+    const std::string machine = readFile(machineRegistry());
     const std::string title =
         "Can't find " + folder + "/docs.pdf. Specify the path for docs.pdf.\n";
 
@@ -460,6 +389,7 @@ TEST_P(Asking, StoresTheAnsweredFolderAndOpensTheDocument) {
     EXPECT_EQ(result.err, expand(c.err, {{"{title}", title}, {"{retry}", kRetry}, where.front()}));
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(docsDir(kProduct), c.stored ? expand(c.stored, where) : folder);
+    EXPECT_EQ(readFile(machineRegistry()), machine);
     if (!c.opened) {
         expectNothingOpened();
         return;
@@ -471,26 +401,7 @@ TEST_P(Asking, StoresTheAnsweredFolderAndOpensTheDocument) {
     expectOpened(expand(c.opened, where));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Asking, ::testing::ValuesIn(kDialogCases), caseName<DialogCase>);
-
-TEST_F(SuiteHelp, AnswerForMachineWideProductGoesToUserLayer) {
-    fs::create_directories(root_ / "Help");
-    writeFile(root_ / "Other" / "docs.pdf", minimalPdf());
-    registerProduct(kProduct, root_ / "Help", true);
-    configure(names_.string() + "\n\n" + kProduct + "\n", std::nullopt);
-    const std::string machine = readFile(machineRegistry());
-
-    const auto result = suitehelp("-vellum {cfg}", (root_ / "Other" / "docs.pdf").string() + "\n");
-
-    EXPECT_EQ(result.err, "Can't find " + (root_ / "Help").string() +
-                              "/docs.pdf. Specify the path for docs.pdf.\n");
-    expectOpened(root_ / "Other" / "docs.pdf");
-    EXPECT_EQ(readFile(machineRegistry()), machine);
-    EXPECT_NE(readFile(userRegistry()).find("=" + (root_ / "Other").string() + "\n"),
-              std::string::npos)
-        << readFile(userRegistry());
-    EXPECT_EQ(docsDir(kProduct), (root_ / "Other").string());
-}
+INSTANTIATE_TEST_SUITE_P(Table, Asking, ::testing::ValuesIn(kDialogCases), support::caseName);
 
 // Failures of the hand-over to the default application, each with its message box.
 struct FailureCase {
@@ -525,13 +436,13 @@ TEST_P(Failing, ShowsTheShellError) {
         GTEST_SKIP() << "root reads any file, so access cannot be denied";
     }
     const fs::path document = root_ / c.folder / c.document;
-    writeFile(document, c.pdfContent ? minimalPdf() : "plain text\n");
+    writeFile(document, c.pdfContent ? support::kMinimalPdf : "plain text\n");
     if (c.needsUnprivileged) {
         fs::permissions(document, fs::perms::none);
     }
     associate(c.handler);
     registerProduct(kProduct, root_ / c.folder);
-    configure(names_.string() + "\n\n" + kProduct + "\n", std::string(c.document) + "\n");
+    configure(std::string(c.document) + "\n");
 
     const auto result = suitehelp();
 
@@ -549,6 +460,6 @@ TEST_P(Failing, ShowsTheShellError) {
     EXPECT_EQ(docsDir(kProduct), (root_ / c.folder).string());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Failing, ::testing::ValuesIn(kFailureCases), caseName<FailureCase>);
+INSTANTIATE_TEST_SUITE_P(Table, Failing, ::testing::ValuesIn(kFailureCases), support::caseName);
 
 }  // namespace

@@ -1,81 +1,94 @@
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "test_support.h"
 #include "vlregut/ini.h"
-#include "vlregut/vlregut.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kWriters = 4;
-constexpr int kRounds = 40;
+using Concurrency = Registry;
 
-bool setFor(std::string product, const std::string& entry, const std::string& value) {
-    return VlRegInitializeProduct(product.data(), 0) &&
-           VlRegSetInstallDir(entry.c_str(), value.c_str());
+// Writers hardly ever overlap by chance, so this holds the lock on purpose while another
+// process tries to write.
+TEST_F(Concurrency, WritersWaitForTheLockHolder) {
+    put(Layer::System, kSuite);
+    std::future<support::Outcome> other;
+    std::string error;
+    const bool stored = vlregut::openDefaultStore()->update(
+        Layer::User,
+        [&](vlregut::ini::Document& doc) {
+            other = std::async(std::launch::async, vlreg,
+                               std::vector<std::string>{"set", kSuite, "Second", "/b"});
+            EXPECT_EQ(other.wait_for(1s), std::future_status::timeout);
+            return vlregut::ini::setValue(doc, kSuite, "First", "/a");
+        },
+        error);
+    EXPECT_TRUE(stored) << error;
+    ASSERT_TRUE(other.valid());
+    EXPECT_EQ(other.get().status, 0);
+    EXPECT_EQ(dump(Layer::User, kSuite), kSuite + "{First=/a,Second=/b,}");
 }
 
-// Each writer sets its own product, a shared entry everybody writes, and a shared-product entry
-// of its own; the last two catch a writer that rewrites a file read before another's write.
-bool write(int writer) {
-    const std::string me = std::to_string(writer);
-    bool ok = true;
-    for (int round = 0; round < kRounds; ++round) {
-        const std::string value = me + "-" + std::to_string(round);
-        ok = setFor("P" + me, "DocsDir", "/own/" + value) && ok;
-        ok = setFor("Shared", "DocsDir", "/shared/" + value) && ok;
-        ok = setFor("shared", "W" + me, value) && ok;
-    }
-    return ok;
-}
-
-using Concurrency = ConfigTest;
-
-TEST_F(Concurrency, ParallelWritersLoseNothing) {
-    std::string system = "[Shared]\n";
+// Each writer process sets its own product, an entry of its own in the shared product, and in
+// each round a new entry of the shared product that every writer adds at about the same time.
+TEST_F(Concurrency, WritersInSeveralProcessesLoseNothing) {
+    constexpr int kWriters = 4;
+    constexpr int kRounds = 40;
+    const std::string shared = kPrefix + "Shared";
+    const support::TempFolder signals("vlregut-start");
+    const std::string start = signals / "start";
+    // Only the machine-wide layer has the products, so the writers race to create the user's.
+    put(Layer::System, shared);
+    std::vector<std::future<support::Outcome>> writers;
     for (int w = 0; w < kWriters; ++w) {
-        system += "[P" + std::to_string(w) + "]\n";
+        const std::string own = kPrefix + "P" + std::to_string(w);
+        put(Layer::System, own);
+        writers.push_back(std::async(
+            std::launch::async, writer,
+            std::vector<std::string>{std::to_string(w), own, w % 2 ? "VLREGUT-TEST-shared" : shared,
+                                     std::to_string(kRounds), start}));
     }
-    writeFile(systemFile(), system);
-
-    std::vector<pid_t> children;
+    // Started together, so that their first writes race too.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
     for (int w = 0; w < kWriters; ++w) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            _exit(write(w) ? 0 : 1);
+        while (!std::filesystem::exists(start + "." + std::to_string(w)) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
         }
-        children.push_back(pid);
     }
-    for (const pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(support::writeFile(start, ""));
+    for (auto& running : writers) {
+        const auto outcome = running.get();
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
     }
 
-    namespace ini = vlregut::ini;
-    ini::Document doc;
-    ASSERT_FALSE(ini::parse(readFile(userFile()), doc));
-    const std::string last = "-" + std::to_string(kRounds - 1);
-    std::set<std::string> lastShared;
+    const std::string last = std::string("-").append(std::to_string(kRounds - 1));
     for (int w = 0; w < kWriters; ++w) {
         const std::string me = std::to_string(w);
-        EXPECT_EQ(ini::findValue(doc, "P" + me, "DocsDir"), "/own/" + me + last);
-        EXPECT_EQ(ini::findValue(doc, "Shared", "W" + me), me + last);
-        lastShared.insert("/shared/" + me + last);
+        ASSERT_TRUE(selectProduct(kPrefix + "P" + me));
+        EXPECT_EQ(get("DocsDir"), "/own/" + me + last);
+        ASSERT_TRUE(selectProduct(shared));
+        EXPECT_EQ(get("W" + me), me + last);
     }
-    EXPECT_TRUE(lastShared.contains(ini::findValue(doc, "Shared", "DocsDir").value_or("")));
-
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string writer = get(std::string("R").append(std::to_string(round)));
+        EXPECT_TRUE(writer.size() == 1 && writer[0] >= '0' && writer[0] < '0' + kWriters)
+            << round << ": " << writer;
+    }
+#ifndef _WIN32
     std::set<std::string> files;
-    for (const auto& file : std::filesystem::directory_iterator(root_ + "/home/vlregut")) {
+    for (const auto& file : std::filesystem::directory_iterator(root_ / "home/vlregut")) {
         files.insert(file.path().filename());
     }
     EXPECT_EQ(files, (std::set<std::string>{"registry.ini", "registry.ini.lock"}));
+#endif
 }
 
 }  // namespace

@@ -1,42 +1,46 @@
 #include "ui_driver.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 namespace uidriver {
-
 namespace {
 
-using namespace std::chrono_literals;
-
 // Another process may be busy or hung: never wait on it for long.
-constexpr UINT kSendTimeoutMs = 2000;
-
-bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr) {
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr,
+          bool wide = false) {
     DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                                 result != nullptr ? result : &ignored) != 0;
+    return (wide ? ::SendMessageTimeoutW : ::SendMessageTimeoutA)(
+               window, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000,
+               result != nullptr ? result : &ignored) != 0;
 }
 
-bool SendWide(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-              DWORD_PTR* result = nullptr) {
-    DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                                 result != nullptr ? result : &ignored) != 0;
+std::string ClassOf(HWND window) {
+    char name[256] = {};
+    return std::string(name, std::max(::GetClassNameA(window, name, sizeof name), 0));
 }
 
-std::string Narrow(const std::wstring& wide) {
-    const int length =
-        ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string text(length > 0 ? static_cast<std::size_t>(length) : 1, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), length, nullptr, nullptr);
-    text.resize(text.size() - 1);
-    return text;
-}
-
-bool Matches(HWND window, const WindowQuery& query) {
-    return (!query.caption || Text(window) == *query.caption) &&
-           (!query.className || ClassOf(window) == *query.className);
+// The top-level windows (parent nullptr) or the descendants that `keep` keeps.
+std::vector<HWND> Windows(HWND parent, const std::function<bool(HWND)>& keep) {
+    struct Search {
+        const std::function<bool(HWND)>& keep;
+        std::vector<HWND> found;
+    } search{keep, {}};
+    const WNDENUMPROC collect = [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        if (s->keep(window)) {
+            s->found.push_back(window);
+        }
+        return TRUE;
+    };
+    if (parent == nullptr) {
+        ::EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
+    } else {
+        ::EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
 }
 
 void DescribeInto(HWND window, int depth, std::string& out) {
@@ -54,30 +58,19 @@ void DescribeInto(HWND window, int depth, std::string& out) {
 }  // namespace
 
 std::vector<HWND> TopLevelWindows(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND> found;
-    } search{processId, {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && ::IsWindowVisible(window)) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return Windows(nullptr, [&](HWND window) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        return owner == processId && ::IsWindowVisible(window);
+    });
 }
 
-HWND WaitForWindow(DWORD processId, const WindowQuery& query, std::chrono::milliseconds timeout,
-                   HANDLE stopWhenSignalled) {
+HWND WaitForWindow(DWORD processId, const std::string& caption, const std::string& className,
+                   std::chrono::milliseconds timeout, HANDLE stopWhenSignalled) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         for (HWND window : TopLevelWindows(processId)) {
-            if (Matches(window, query)) {
+            if (Text(window) == caption && ClassOf(window) == className) {
                 return window;
             }
         }
@@ -86,28 +79,20 @@ HWND WaitForWindow(DWORD processId, const WindowQuery& query, std::chrono::milli
              ::WaitForSingleObject(stopWhenSignalled, 0) == WAIT_OBJECT_0)) {
             return nullptr;
         }
-        std::this_thread::sleep_for(20ms);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 
 std::string Text(HWND window) {
     DWORD_PTR length = 0;
-    if (!Send(window, WM_GETTEXTLENGTH, 0, 0, &length)) {
-        return {};
-    }
-    std::string text(length + 1, '\0');
     DWORD_PTR copied = 0;
-    if (!Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied)) {
-        return {};
+    std::string text;
+    if (Send(window, WM_GETTEXTLENGTH, 0, 0, &length)) {
+        text.resize(length + 1);
+        Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied);
     }
     text.resize(copied < text.size() ? copied : 0);
     return text;
-}
-
-std::string ClassOf(HWND window) {
-    char name[256] = {};
-    const int length = ::GetClassNameA(window, name, sizeof name);
-    return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 std::string Describe(HWND window) {
@@ -117,30 +102,14 @@ std::string Describe(HWND window) {
 }
 
 std::vector<HWND> Children(HWND parent, const std::string& className) {
-    struct Search {
-        const std::string& className;
-        std::vector<HWND> found;
-    } search{className, {}};
-    ::EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (ClassOf(window) == s->className) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return Windows(parent, [&](HWND window) { return ClassOf(window) == className; });
 }
 
 std::string StaticText(HWND dialog) {
     std::string joined;
     for (HWND child : Children(dialog, "Static")) {
         const std::string text = Text(child);
-        if (!text.empty()) {
-            joined += (joined.empty() ? "" : "\n") + text;
-        }
+        joined += (joined.empty() || text.empty() ? "" : "\n") + text;
     }
     return joined;
 }
@@ -149,26 +118,25 @@ std::vector<std::string> ComboItems(HWND combo) {
     // Wide: Wine hands a cross-process CB_GETLBTEXT of the 8-bit kind back unconverted.
     std::vector<std::string> items;
     DWORD_PTR count = 0;
-    if (!Send(combo, CB_GETCOUNT, 0, 0, &count) || static_cast<LRESULT>(count) == CB_ERR) {
-        return items;
-    }
-    for (WPARAM i = 0; i < count; ++i) {
-        DWORD_PTR length = 0;
-        if (!SendWide(combo, CB_GETLBTEXTLEN, i, 0, &length) ||
-            static_cast<LRESULT>(length) == CB_ERR) {
-            break;
-        }
+    DWORD_PTR length = 0;
+    for (WPARAM i = 0; Send(combo, CB_GETCOUNT, 0, 0, &count) && static_cast<LRESULT>(count) > 0 &&
+                       i < count && Send(combo, CB_GETLBTEXTLEN, i, 0, &length, true) &&
+                       static_cast<LRESULT>(length) != CB_ERR;
+         ++i) {
         std::wstring item(length + 1, L'\0');
-        SendWide(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-        item.resize(length);
-        items.push_back(Narrow(item));
+        Send(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()), nullptr, true);
+        std::string text(4 * length + 1, '\0');
+        text.resize(::WideCharToMultiByte(CP_ACP, 0, item.c_str(), static_cast<int>(length),
+                                          text.data(), static_cast<int>(text.size()), nullptr,
+                                          nullptr));
+        items.push_back(text);
     }
     return items;
 }
 
 bool Press(HWND dialog, int id) {
+    // Posted: a click may start a nested modal loop in the other process.
     if (HWND button = ::GetDlgItem(dialog, id); button != nullptr) {
-        // Posted: a click may start a nested modal loop in the other process.
         return ::PostMessageA(button, BM_CLICK, 0, 0) != 0;
     }
     return ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0) != 0;
@@ -180,16 +148,12 @@ bool Close(HWND window) {
 
 HWND FileNameBox(HWND dialog) {
     // The common dialogs' file name box (edt1); else the first visible Edit.
-    constexpr int kFileNameId = 0x480;
-    if (HWND box = ::GetDlgItem(dialog, kFileNameId); box != nullptr && ClassOf(box) == "Edit") {
+    if (HWND box = ::GetDlgItem(dialog, 0x480); box != nullptr && ClassOf(box) == "Edit") {
         return box;
     }
-    for (HWND edit : Children(dialog, "Edit")) {
-        if (::IsWindowVisible(edit)) {
-            return edit;
-        }
-    }
-    return nullptr;
+    const auto edits =
+        Windows(dialog, [](HWND w) { return ClassOf(w) == "Edit" && ::IsWindowVisible(w); });
+    return edits.empty() ? nullptr : edits.front();
 }
 
 bool AnswerFileOpen(HWND dialog, const std::string& path) {

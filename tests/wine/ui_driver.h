@@ -5,31 +5,22 @@
 #include <windows.h>
 
 #include <chrono>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace uidriver {
 
-// What to look for; an empty field matches anything.
-struct WindowQuery {
-    std::optional<std::string> caption;
-    std::optional<std::string> className;
-};
-
 // The process's visible top-level windows.
 std::vector<HWND> TopLevelWindows(DWORD processId);
-
-// The first visible top-level window of the process that matches, or nullptr once the timeout
-// has passed or `stopWhenSignalled` (e.g. the process handle) is signalled.
-HWND WaitForWindow(DWORD processId, const WindowQuery& query, std::chrono::milliseconds timeout,
-                   HANDLE stopWhenSignalled = nullptr);
+// The first of them with this caption and class, or nullptr once the timeout has passed or
+// `stopWhenSignalled` (e.g. the process handle) is signalled.
+HWND WaitForWindow(DWORD processId, const std::string& caption, const std::string& className,
+                   std::chrono::milliseconds timeout, HANDLE stopWhenSignalled);
 
 std::string Text(HWND window);
-std::string ClassOf(HWND window);
 // Class, caption and children, one per line: for failure messages.
 std::string Describe(HWND window);
-
+// The window's children of this class.
 std::vector<HWND> Children(HWND parent, const std::string& className);
 // The texts of the Static children that have one, joined by LF.
 std::string StaticText(HWND dialog);
@@ -41,9 +32,9 @@ std::vector<std::string> ComboItems(HWND combo);
 bool Press(HWND dialog, int id);
 // As the title bar's close button does.
 bool Close(HWND window);
-// Types `path` into the File-Open dialog's file name box and presses Open.
-bool AnswerFileOpen(HWND dialog, const std::string& path);
 // The File-Open dialog's file name box, or nullptr.
 HWND FileNameBox(HWND dialog);
+// Types `path` into the File-Open dialog's file name box and presses Open.
+bool AnswerFileOpen(HWND dialog, const std::string& path);
 
 }  // namespace uidriver

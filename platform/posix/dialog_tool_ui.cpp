@@ -1,0 +1,164 @@
+#include "platform/posix/dialog_tool_ui.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix/dialog_support.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+// The tool's standard output until it has ended. The pipe's end of file is no sign: anything
+// the tool started may hold the pipe open.
+bool Collect(pid_t pid, int fd, CString* out, int* status) {
+    char buffer[4096];
+    int reading = fd;  // -1 after the end of file: poll then only paces the loop
+    for (;;) {
+        pollfd entry{reading, POLLIN, 0};
+        if (::poll(&entry, 1, 50) > 0) {
+            const ssize_t n = ::read(reading, buffer, sizeof buffer);
+            if (n > 0) {
+                out->append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0) {
+                reading = -1;
+            }
+        }
+        const pid_t reaped = ::waitpid(pid, status, WNOHANG);
+        if (reaped == pid) {
+            break;
+        }
+        if (reaped < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    for (ssize_t n; reading >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        out->append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// kdialog shows text as rich text whenever it looks like markup and has no option against it,
+// so the text is always made rich text that shows it as it stands.
+CString KdialogText(const CString& text) {
+    CString rich = "<qt><p style=\"white-space:pre-wrap\">";
+    for (const char c : text) {
+        switch (c) {
+            case '<':
+                rich += "&lt;";
+                break;
+            case '>':
+                rich += "&gt;";
+                break;
+            case '&':
+                rich += "&amp;";
+                break;
+            case '\n':
+                rich += "<br>";
+                break;
+            default:
+                rich += c;
+        }
+    }
+    return rich + "</p></qt>";
+}
+
+// kdialog takes a filter as "label (pattern)", as the request's label may already be.
+CString KdialogFilter(const CString& label, const CString& pattern) {
+    const CString suffix = "(" + pattern + ")";
+    return label.find(suffix) != CString::npos ? label : label + " " + suffix;
+}
+
+}  // namespace
+
+int RunDialogTool(const std::vector<CString>& arguments, CString* out) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return kDialogUnavailable;
+    }
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    // Standard input is left to the console step; the toolkit's chatter stays out of the log.
+    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const CString& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    int status = 0;
+    const bool ended = error == 0 && Collect(pid, pipeFds[0], out, &status);
+    ::close(pipeFds[0]);
+    if (!ended || !WIFEXITED(status)) {
+        return kDialogUnavailable;
+    }
+    switch (WEXITSTATUS(status)) {
+        case 0:
+            return kDialogConfirmed;
+        case 1:  // cancelled, or the window closed
+            return kDialogCancelled;
+        default:
+            return kDialogUnavailable;
+    }
+}
+
+int DialogToolUserInterface::MessageBox(const CString& text, const CString& caption,
+                                        unsigned /*type*/) {
+    const std::vector<CString> arguments =
+        m_tool == DialogTool::kZenity
+            ? std::vector<CString>{"zenity", "--info", "--no-markup",
+                                   "--title=" + ValidUtf8(caption), "--text=" + ValidUtf8(text)}
+            : std::vector<CString>{"kdialog", "--title=" + ValidUtf8(caption),
+                                   "--msgbox=" + KdialogText(ValidUtf8(text))};
+    CString ignored;
+    const int result = RunDialogTool(arguments, &ignored);
+    return result == kDialogUnavailable ? result : kDialogConfirmed;
+}
+
+int DialogToolUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
+    const CString title = "--title=" + ValidUtf8(request.title);
+    const CString label = ValidUtf8(request.filterLabel);
+    const CString& pattern = request.filterPattern;
+    std::vector<CString> arguments;
+    if (m_tool == DialogTool::kZenity) {
+        arguments = {"zenity", "--file-selection", title};
+        if (!pattern.empty()) {
+            arguments.push_back("--file-filter=" + label + " | " + CaseBlindPattern(pattern));
+        }
+        if (!request.initialDir.empty()) {
+            // The trailing slash makes it the folder shown rather than a file to select.
+            arguments.push_back("--filename=" + request.initialDir + "/");
+        }
+    } else {
+        // The folder with the file name typed in; without a folder, the current one. Its
+        // filters match either case.
+        const CString start = request.initialDir.empty()
+                                  ? request.fileName
+                                  : request.initialDir + "/" + request.fileName;
+        arguments = {"kdialog", title, "--getopenfilename", start,
+                     pattern.empty() ? "" : KdialogFilter(label, pattern)};
+    }
+    return AskForExistingFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
+        const int result = RunDialogTool(arguments, name);
+        // The path comes on one line.
+        if (!name->empty() && name->back() == '\n') {
+            name->pop_back();
+        }
+        return result;
+    });
+}
+
+}  // namespace platform

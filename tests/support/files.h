@@ -1,0 +1,67 @@
+// Helpers for every platform: files, folders, text and what a finished program left behind.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace support {
+
+namespace fs = std::filesystem;
+
+// The file's bytes; empty when it cannot be read.
+std::string readFile(const fs::path& path);
+// Creates missing parent folders; false when the file could not be written.
+bool writeFile(const fs::path& path, const std::string& bytes);
+
+// "<stem>-<process id>-<serial>": unique among the processes on this machine.
+std::string uniqueName(const std::string& stem);
+
+// A new folder in the temporary folder, removed with all it holds on destruction.
+class TempFolder {
+  public:
+    explicit TempFolder(const std::string& stem);
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return (path_ / relative).string(); }
+
+  private:
+    fs::path path_;
+};
+
+// Every occurrence of each key replaced by its value, in turn.
+using Substitutions = std::vector<std::pair<std::string, std::string>>;
+std::string expand(std::string text, const Substitutions& substitutions);
+
+// A program's exit status (-1: it did not run to its end) and what it wrote.
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Table-driven tests are named after their row's name: caseName for INSTANTIATE_TEST_SUITE_P,
+// and PrintTo for reports, brought in by `using support::PrintTo;` beside the row's type.
+inline constexpr auto caseName = [](const auto& row) { return std::string(row.param.name); };
+template <typename Row>
+requires requires(const Row& row) {
+    row.name;
+}
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// A small well-formed PDF document.
+inline constexpr char kMinimalPdf[] =
+    "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+    "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n"
+    "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>\nendobj\n"
+    "xref\n0 4\n0000000000 65535 f \n0000000009 00000 n \n0000000058 00000 n \n"
+    "0000000115 00000 n \ntrailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n186\n%%EOF\n";
+
+}  // namespace support
