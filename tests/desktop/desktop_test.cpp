@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/process.h"
+#include "support/process.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

@@ -1,27 +1,8 @@
 #include "tests/fakes/temp_dir.h"
 
-#include <fstream>
-#include <random>
-
-TempDir::TempDir() {
-    std::random_device random;
-    for (;;) {
-        m_path = std::filesystem::temp_directory_path() /
-                 ("suitehelp-" + std::to_string(random()) + std::to_string(random()));
-        if (std::filesystem::create_directory(m_path)) {
-            return;
-        }
-    }
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
 std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
     const std::string file = *this / name;
-    std::ofstream(file, std::ios::binary) << bytes;
+    support::writeFile(file, bytes);
     return file;
 }
 

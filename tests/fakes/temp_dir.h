@@ -1,7 +1,8 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
+
+#include "support/files.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -12,21 +13,12 @@
 #endif
 
 // A fresh folder for one test, removed with everything in it afterwards.
-class TempDir {
+class TempDir : public support::TempFolder {
   public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+    TempDir() : TempFolder("suitehelp") {}
 
     // Writes the bytes as they stand; returns the file's path.
     std::string Write(const std::string& name, const std::string& bytes) const;
-
-  private:
-    std::filesystem::path m_path;
 };
 
 // Holds a file open the way another program of the suite would while writing it: without
