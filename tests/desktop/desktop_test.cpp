@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -166,15 +167,23 @@ class Desktop : public ::testing::Test {
 
     std::vector<std::string> environment(const std::string& mode) const {
         const auto at = [this](const char* dir) { return (root_ / dir).string(); };
-        return {kPath, "LANG=C.UTF-8", "HOME=" + at("home"), "XDG_CONFIG_HOME=" + at("config"),
-                "XDG_CONFIG_DIRS=" + at("etc-xdg"), "XDG_DATA_HOME=" + at("data"),
-                "XDG_DATA_DIRS=" + at("share"), "XDG_CACHE_HOME=" + at("cache"),
-                "XDG_STATE_HOME=" + at("state"), "XDG_RUNTIME_DIR=" + at("run"),
-                "SUITEHELP_E2E_RECORD=" + at("record.txt"), "SUITEHELP_UI=" + mode,
-                "DISPLAY=" + display_,
-                // Neither an accessibility bus nor a session bus is started for the run.
-                "NO_AT_BRIDGE=1", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + at("run/no-bus"),
-                "GSETTINGS_BACKEND=memory"};
+        std::vector<std::string> env{
+            kPath, "LANG=C.UTF-8", "HOME=" + at("home"), "XDG_CONFIG_HOME=" + at("config"),
+            "XDG_CONFIG_DIRS=" + at("etc-xdg"), "XDG_DATA_HOME=" + at("data"),
+            "XDG_DATA_DIRS=" + at("share"), "XDG_CACHE_HOME=" + at("cache"),
+            "XDG_STATE_HOME=" + at("state"), "XDG_RUNTIME_DIR=" + at("run"),
+            "SUITEHELP_E2E_RECORD=" + at("record.txt"), "SUITEHELP_UI=" + mode,
+            "DISPLAY=" + display_,
+            // Neither an accessibility bus nor a session bus is started for the run.
+            "NO_AT_BRIDGE=1", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + at("run/no-bus"),
+            "GSETTINGS_BACKEND=memory"};
+        // A sanitizer build keeps the settings of the run, its suppressions among them.
+        for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+            if (const char* value = std::getenv(name)) {
+                env.push_back(std::string(name) + "=" + value);
+            }
+        }
+        return env;
     }
 
     struct Session {
