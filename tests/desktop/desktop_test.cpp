@@ -206,7 +206,7 @@ class Desktop : public ::testing::Test {
         Session session;
         std::thread program([&] {
             session.result = e2e::run(
-                {{SUITEHELP_EXE, "-vellum", (root_ / "help.cfg").string()}, env, input, "", 20s});
+                {{SUITEHELP_EXE, "-vellum", (root_ / "help.cfg").string()}, env, input, "", 60s});
             session.ended = Clock::now();
         });
         play();
@@ -220,9 +220,10 @@ class Desktop : public ::testing::Test {
         return firstLine(args, {"DISPLAY=" + display_});
     }
 
-    // The first visible window whose name matches the regular expression, within 10 s.
+    // The first visible window whose name matches the regular expression, within 30 s: a
+    // dialog program started cold on a loaded machine can take that long.
     std::optional<std::string> waitForWindow(const std::string& name) {
-        for (auto end = Clock::now() + 10s; Clock::now() < end;) {
+        for (auto end = Clock::now() + 30s; Clock::now() < end;) {
             const std::string found = xdotool({"search", "--onlyvisible", "--name", name});
             if (!found.empty()) {
                 return found;
