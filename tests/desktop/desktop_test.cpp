@@ -262,9 +262,10 @@ class Desktop : public ::testing::Test {
         return result.exitCode == 0 ? std::optional(result.out) : std::nullopt;
     }
 
-    // The handler's record: its process id and the path it was given, once it has come.
+    // The handler's record: its process id and the path it was given, once it has come. GIO
+    // starts the handler after suitehelp has ended; a loaded machine can take seconds for that.
     std::string opened() {
-        for (auto end = Clock::now() + 5s; Clock::now() < end; std::this_thread::sleep_for(10ms)) {
+        for (auto end = Clock::now() + 20s; Clock::now() < end; std::this_thread::sleep_for(10ms)) {
             if (const std::string record = readFile(root_ / "record.txt"); !record.empty()) {
                 return record.substr(record.find(' ') + 1);
             }
