@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,16 +12,20 @@ namespace vlregut::ini {
 struct Line {
     enum class Kind { Blank, Comment, Section, Entry };
     Kind kind = Kind::Blank;
-    std::string text;   // as read, without its line break
-    std::string eol;    // "\n", "\r\n", or empty on a last line that has none
-    std::string name;   // product id of a Section, entry name of an Entry
-    std::string value;  // value of an Entry, verbatim
+    // Views into the document's storage.
+    std::string_view text;   // as read, without its line break
+    std::string_view eol;    // "\n", "\r\n", or empty on a last line that has none
+    std::string_view name;   // product id of a Section, entry name of an Entry
+    std::string_view value;  // value of an Entry, verbatim
 };
 
-// Every line is kept as read so that a rewrite changes only what was edited.
+// Every line is kept as read so that a rewrite changes only what was edited. The lines point
+// into text that is never changed once stored, so that a large file is read without copying
+// each line and a copy of the document shares it.
 struct Document {
     bool bom = false;
     std::vector<Line> lines;
+    std::vector<std::shared_ptr<const std::string>> storage;
 };
 
 struct ParseError {

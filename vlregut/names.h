@@ -18,5 +18,7 @@ bool isValidValue(std::string_view value);
 // Only A-Z are folded, so matching never depends on the locale or on how bytes >= 0x80 encode.
 std::string foldCase(std::string_view name);
 bool sameName(std::string_view a, std::string_view b);
+// Equal for names that sameName matches.
+std::size_t foldedHash(std::string_view name);
 
 }  // namespace vlregut
