@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -117,34 +118,72 @@ bool readText(const std::string& path, std::string& text, Loaded& loaded, std::s
         error = describe(path, "cannot read", errno);
         return false;
     }
-    char buffer[8192];
+    // Read straight into the text, in one call for a file whose size stat tells; a file that
+    // grows meanwhile is read on to its end all the same.
+    const auto stated = static_cast<std::size_t>(std::max<off_t>(loaded.info.st_size, 0));
+    text.resize(std::min(stated, kMaxFileSize) + 1);
+    std::size_t size = 0;
     for (;;) {
-        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (size == text.size()) {
+            text.resize(std::min(2 * size, kMaxFileSize + 1));
+        }
+        const ssize_t count = ::read(fd.get(), text.data() + size, text.size() - size);
         if (count == 0) {
+            text.resize(size);
             return true;
         }
         if (count < 0 && errno != EINTR) {
             error = describe(path, "cannot read", errno);
             return false;
         }
-        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
-        if (text.size() > kMaxFileSize) {
+        size += static_cast<std::size_t>(std::max<ssize_t>(count, 0));
+        if (size > kMaxFileSize) {
             error = path + ": larger than 1 MiB";
             return false;
         }
     }
 }
 
-// A missing file loads as an empty layer.
-bool load(const std::string& path, Loaded& loaded, std::string& error) {
-    std::string text;
-    if (!readText(path, text, loaded, error)) {
-        return false;
-    }
-    if (const auto fault = ini::parse(text, loaded.doc)) {
+bool parseText(const std::string& path, std::string_view text, ini::Document& doc,
+               std::string& error) {
+    if (const auto fault = ini::parse(text, doc)) {
         error = path + ":" + std::to_string(fault->line) + ": " + fault->message;
         return false;
     }
+    return true;
+}
+
+// A missing file loads as an empty layer.
+bool load(const std::string& path, Loaded& loaded, std::string& error) {
+    std::string text;
+    return readText(path, text, loaded, error) && parseText(path, text, loaded.doc, error);
+}
+
+// The last layer parsed from each place. One help session reads the same layers several times;
+// bytes equal to those parsed before need not be parsed again, and comparing them costs far less.
+struct Parsed {
+    std::string path;
+    std::string text;
+    Store::Snapshot doc;
+};
+std::mutex parsedMutex;
+Parsed lastParsed[2];  // by Layer
+
+bool loadSnapshot(Layer layer, const std::string& path, Store::Snapshot& doc, std::string& error) {
+    std::string text;
+    Loaded loaded;
+    if (!readText(path, text, loaded, error)) {
+        return false;
+    }
+    const std::lock_guard lock(parsedMutex);
+    Parsed& last = lastParsed[static_cast<int>(layer)];
+    if (last.doc == nullptr || last.path != path || last.text != text) {
+        if (!parseText(path, text, loaded.doc, error)) {
+            return false;
+        }
+        last = {path, std::move(text), std::make_shared<ini::Document>(std::move(loaded.doc))};
+    }
+    doc = last.doc;
     return true;
 }
 
@@ -264,15 +303,14 @@ void removeAbandonedTemporaries(const std::string& path) {
 
 class PosixStore final : public Store {
   public:
-    bool read(Layer layer, ini::Document& doc, std::string& error) override {
+    bool read(Layer layer, Snapshot& doc, std::string& error) override {
         std::string path;
-        Loaded loaded;
         // Without a home folder the user's layer reads as empty; only writing it fails.
-        if (layerPath(layer, path, error) && !load(path, loaded, error)) {
-            return false;
+        if (!layerPath(layer, path, error)) {
+            doc = std::make_shared<ini::Document>();
+            return true;
         }
-        doc = std::move(loaded.doc);
-        return true;
+        return loadSnapshot(layer, path, doc, error);
     }
 
     bool update(Layer layer, const Edit& edit, std::string& error) override {

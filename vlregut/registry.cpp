@@ -38,7 +38,7 @@ Result noEntry(std::string_view product, std::string_view entry) {
 
 }  // namespace
 
-Result Registry::load(View view, std::vector<ini::Document>& docs) {
+Result Registry::load(View view, std::vector<Store::Snapshot>& docs) {
     // Lowest precedence first.
     const std::vector<Layer> layers =
         view == View::System ? std::vector{Layer::System} : std::vector{Layer::System, Layer::User};
@@ -64,12 +64,12 @@ Result Registry::findProduct(View view, std::string_view product) {
     if (!isValidProductId(product)) {
         return invalidProduct();
     }
-    std::vector<ini::Document> docs;
+    std::vector<Store::Snapshot> docs;
     if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
         return loaded;
     }
-    const bool found = std::any_of(docs.begin(), docs.end(), [&](const ini::Document& doc) {
-        return ini::findSection(doc, product).has_value();
+    const bool found = std::any_of(docs.begin(), docs.end(), [&](const Store::Snapshot& doc) {
+        return ini::findSection(*doc, product).has_value();
     });
     return found ? Result{} : noProduct(product);
 }
@@ -82,14 +82,14 @@ Result Registry::get(View view, std::string_view product, std::string_view entry
     if (!isValidEntryName(entry)) {
         return invalidEntry();
     }
-    std::vector<ini::Document> docs;
+    std::vector<Store::Snapshot> docs;
     if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
         return loaded;
     }
     bool known = false;
     for (auto doc = docs.rbegin(); doc != docs.rend(); ++doc) {
-        known = known || ini::findSection(*doc, product).has_value();
-        if (auto found = ini::findValue(*doc, product, entry)) {
+        known = known || ini::findSection(**doc, product).has_value();
+        if (auto found = ini::findValue(**doc, product, entry)) {
             value = std::move(*found);
             return {};
         }
@@ -98,14 +98,14 @@ Result Registry::get(View view, std::string_view product, std::string_view entry
 }
 
 Result Registry::products(View view, std::vector<std::string>& names) {
-    std::vector<ini::Document> docs;
+    std::vector<Store::Snapshot> docs;
     if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
         return loaded;
     }
     names.clear();
     std::set<std::string> listed;
-    for (const ini::Document& doc : docs) {
-        for (std::string& name : ini::sections(doc)) {
+    for (const Store::Snapshot& doc : docs) {
+        for (std::string& name : ini::sections(*doc)) {
             if (listed.insert(foldCase(name)).second) {
                 names.push_back(std::move(name));
             }
@@ -118,16 +118,16 @@ Result Registry::entries(View view, std::string_view product, ini::Entries& foun
     if (!isValidProductId(product)) {
         return invalidProduct();
     }
-    std::vector<ini::Document> docs;
+    std::vector<Store::Snapshot> docs;
     if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
         return loaded;
     }
     bool known = false;
     found.clear();
     std::map<std::string, std::size_t> positions;  // folded name -> index in found
-    for (const ini::Document& doc : docs) {
-        known = known || ini::findSection(doc, product).has_value();
-        for (auto& [name, value] : ini::entries(doc, product)) {
+    for (const Store::Snapshot& doc : docs) {
+        known = known || ini::findSection(*doc, product).has_value();
+        for (auto& [name, value] : ini::entries(*doc, product)) {
             const auto [position, fresh] = positions.emplace(foldCase(name), found.size());
             if (fresh) {
                 found.emplace_back(std::move(name), std::move(value));
@@ -160,12 +160,12 @@ Result Registry::set(Layer layer, std::string_view product, std::string_view ent
     // A user's section created for a machine-wide product takes the machine-wide spelling.
     std::optional<std::string> systemSpelling;
     if (layer == Layer::User) {
-        ini::Document system;
+        Store::Snapshot system;
         std::string error;
         if (!store_.read(Layer::System, system, error)) {
             return {Status::Failed, error};
         }
-        systemSpelling = ini::findSection(system, product);
+        systemSpelling = ini::findSection(*system, product);
     }
     bool known = false;
     Result stored = update(layer, [&](ini::Document& doc) {

@@ -38,7 +38,7 @@ class Registry {
     Result remove(Layer layer, std::string_view product, std::string_view entry);
 
   private:
-    Result load(View view, std::vector<ini::Document>& docs);
+    Result load(View view, std::vector<Store::Snapshot>& docs);
     Result update(Layer layer, const Store::Edit& edit);
 
     Store& store_;

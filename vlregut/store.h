@@ -19,8 +19,10 @@ class Store {
 
     virtual ~Store() = default;
 
-    // Reads a layer afresh; a layer that does not exist yet reads as empty.
-    virtual bool read(Layer layer, ini::Document& doc, std::string& error) = 0;
+    using Snapshot = std::shared_ptr<const ini::Document>;
+
+    // Reads a layer as it is now; a layer that does not exist yet reads as empty.
+    virtual bool read(Layer layer, Snapshot& doc, std::string& error) = 0;
 
     // Re-reads the layer while holding its write lock, applies edit and, when it changed
     // something, replaces the layer as a whole. A layer that cannot be read is left alone.

@@ -384,8 +384,10 @@ bool writeChanges(const Place& place, const ini::Document& before, const ini::Do
 
 class Win32Store final : public Store {
   public:
-    bool read(Layer layer, ini::Document& doc, std::string& error) override {
-        return readLayer(placeOf(layer), doc, error);
+    bool read(Layer layer, Snapshot& doc, std::string& error) override {
+        auto read = std::make_shared<ini::Document>();
+        doc = read;
+        return readLayer(placeOf(layer), *read, error);
     }
 
     bool update(Layer layer, const Edit& edit, std::string& error) override {

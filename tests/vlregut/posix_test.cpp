@@ -1,5 +1,6 @@
 // What only the file store of POSIX systems does: where its files are, their layout and modes,
 // and how a file that does not parse is reported.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -78,6 +79,20 @@ TEST_F(PosixStore, UnparseableFilesAreReportedAndNeverOverwritten) {
         support::writeFile(c.file, c.text);
         expectUnusable(c.file + c.fault, [&] { return support::readFile(c.file); });
     }
+}
+
+// Reads within one process reuse what they parsed only while the bytes are the same: an edit
+// in place that keeps the size and the modification time is still seen.
+TEST_F(PosixStore, EveryReadSeesTheFileAsItIsNow) {
+    support::writeFile(userFile(), "[vlregut-test-Suite]\nDocsDir=/aaa\n");
+    struct stat before {};
+    ASSERT_EQ(stat(userFile().c_str(), &before), 0);
+    ASSERT_TRUE(selectProduct(kSuite));
+    EXPECT_EQ(get("DocsDir"), "/aaa");
+    support::writeFile(userFile(), "[vlregut-test-Suite]\nDocsDir=/bbb\n");
+    const timespec times[] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, userFile().c_str(), times, 0), 0);
+    EXPECT_EQ(get("DocsDir"), "/bbb");
 }
 
 TEST_F(PosixStore, NextWriteRemovesTemporariesOfAKilledWriter) {
