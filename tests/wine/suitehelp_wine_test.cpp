@@ -193,8 +193,8 @@ class SuiteHelpWine : public ::testing::Test {
     }
 
     // The launch configuration names the doc-name file, which names the document.
-    void Configure(const std::string& docNameFile = {}) {
-        support::writeFile(cfg_, names_ + "\n\n" + product_ + "\n");
+    void Configure(const std::string& docNameFile = {}, const std::string& product = {}) {
+        support::writeFile(cfg_, names_ + "\n\n" + (product.empty() ? product_ : product) + "\n");
         if (!docNameFile.empty()) {
             support::writeFile(names_, docNameFile);
         }
@@ -507,6 +507,25 @@ TEST_P(Failing, ShowsWhyTheShellRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Failing, ::testing::ValuesIn(kFailureCases), support::caseName);
+
+// Inputs longer than the buffers behind them end the session quietly; none is cut short into
+// another product id or another file's name.
+TEST_F(SuiteHelpWine, OverlongInputsShowNothingAndOpenNothing) {
+    const std::string folder = At("Suite Docs");
+    support::writeFile(folder + "\\docs.pdf", support::kMinimalPdf);
+    ASSERT_NO_FATAL_FAILURE(RegisterProduct(Layer::User, folder));
+    for (const std::string& product : {product_ + std::string(260, 'x'), std::string(300, 'p')}) {
+        Configure({}, product);
+        const Process& suitehelp = Launch();
+        EXPECT_EQ(WatchUntilExit(suitehelp), std::vector<std::string>{});
+        ExpectNothingOpened(suitehelp);
+    }
+    Configure();
+    const Process& suitehelp = Launch("-vellum C:\\" + std::string(3000, 'c'));
+    EXPECT_EQ(WatchUntilExit(suitehelp), std::vector<std::string>{});
+    ExpectNothingOpened(suitehelp);
+    EXPECT_EQ(DocsDir(HKEY_CURRENT_USER), folder);
+}
 
 TEST(SuiteHelpManifest, RunsAsInvokerAndIsDpiAware) {
     const std::string exe = support::windowsPath(SUITEHELP_EXE);
