@@ -331,8 +331,13 @@ class PosixStore final : public Store {
         if (!edit(current.doc)) {
             return true;
         }
-        return replaceFile(path, ini::serialise(current.doc), current,
-                           user ? kUserMode : kSystemMode, error);
+        // Readers refuse a file this large, so writing it would lock everyone out of the store.
+        const std::string text = ini::serialise(current.doc);
+        if (text.size() > kMaxFileSize) {
+            error = path + ": cannot save: it would be larger than 1 MiB";
+            return false;
+        }
+        return replaceFile(path, text, current, user ? kUserMode : kSystemMode, error);
     }
 };
 
