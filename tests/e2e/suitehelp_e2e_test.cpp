@@ -462,4 +462,78 @@ TEST_P(Failing, ShowsTheShellError) {
 
 INSTANTIATE_TEST_SUITE_P(Table, Failing, ::testing::ValuesIn(kFailureCases), support::caseName);
 
+// A registry the component cannot use: suitehelp asks nothing, opens nothing, leaves the file
+// alone and ends; the component's one line about the store is all it prints.
+struct BadStoreCase {
+    const char* name;
+    std::string bytes;  // "{docs}": a registered folder without the document
+    enum Shape { File, Folder, Unreadable } shape = File;
+    std::size_t size = 0;  // padded with comment lines to this many bytes
+    bool machineWide = false;
+};
+
+const std::string kStore = "[SuiteWriter]\nDocsDir={docs}\n";
+
+// clang-format off
+const BadStoreCase kBadStoreCases[] = {
+    {"CutInsideLine",       kStore + "[Oth"},
+    {"NulBytes",            "[SuiteWriter]\nDocsDir={docs}\0\n"s},
+    {"RandomBytes",         support::randomBytes(1, 4096)},
+    {"TenMegabytes",        kStore, BadStoreCase::File, 10'000'000},
+    {"Folder",              "", BadStoreCase::Folder},
+    {"Unreadable",          kStore, BadStoreCase::Unreadable},
+    {"MachineWideNulBytes", "[SuiteWriter]\nDocsDir={docs}\0\n"s, BadStoreCase::File, 0, true},
+};
+// clang-format on
+
+class BadStore : public SuiteHelp, public ::testing::WithParamInterface<BadStoreCase> {};
+
+TEST_P(BadStore, EndsQuietlyWithTheStoresErrorLine) {
+    const auto& c = GetParam();
+    if (c.shape == BadStoreCase::Unreadable && geteuid() == 0) {
+        GTEST_SKIP() << "root reads any file, so a store cannot be made unreadable";
+    }
+    const fs::path store = c.machineWide ? machineRegistry() : userRegistry();
+    registerProduct(kProduct, root_ / "Help", !c.machineWide);
+    fs::create_directories(root_ / "Help");
+    configure(std::nullopt);
+    if (c.shape == BadStoreCase::Folder) {
+        fs::create_directories(store);
+    } else {
+        writeFile(store, support::padded(expand(c.bytes, {{"{docs}", (root_ / "Help").string()}}),
+                                         c.size));
+    }
+    if (c.shape == BadStoreCase::Unreadable) {
+        fs::permissions(store, fs::perms::none);
+    }
+    fs::last_write_time(store, fs::file_time_type::clock::now() - 24h);
+    const std::string before = support::fileState(store);
+    // The store's fault as the admin tool reports it.
+    const auto tool = e2e::run({{VLREG_EXE, "list"}, environment(), "", "", 5s});
+    ASSERT_EQ(tool.exitCode, 2) << tool.err;
+    ASSERT_TRUE(tool.err.starts_with("vlreg: " + store.string() + ":")) << tool.err;
+
+    const auto result = suitehelp();
+
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "vlregut: " + tool.err.substr(std::strlen("vlreg: ")));
+    EXPECT_EQ(result.out, "");
+    expectNothingOpened();
+    EXPECT_EQ(support::fileState(store), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadStore, ::testing::ValuesIn(kBadStoreCases), support::caseName);
+
+// A registry cut inside a value is no fault: the folder left in it is the one used.
+TEST_F(SuiteHelp, CutRegistryIsReadAsItStands) {
+    writeFile(root_ / "Help" / "docs.pdf", support::kMinimalPdf);
+    writeFile(root_ / "Help Files" / "docs.pdf", support::kMinimalPdf);
+    const std::string whole = "[SuiteWriter]\nDocsDir=" + (root_ / "Help Files").string() + "\n";
+    writeFile(userRegistry(), whole.substr(0, whole.rfind(" Files")));
+    configure(std::nullopt);
+
+    expectQuiet(suitehelp());
+    expectOpened(root_ / "Help" / "docs.pdf");
+}
+
 }  // namespace

@@ -1,8 +1,11 @@
 #include "support/files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <random>
 
 #ifdef _WIN32
 #include <process.h>
@@ -39,6 +42,34 @@ TempFolder::TempFolder(const std::string& stem) {
 TempFolder::~TempFolder() {
     std::error_code ignored;
     fs::remove_all(path_, ignored);
+}
+
+std::string padded(std::string text, std::size_t size) {
+    while (text.size() < size) {
+        const std::size_t line = std::min<std::size_t>(size - text.size(), 1000);
+        text += line == 1 ? "\n" : ";" + std::string(line - 2, 'x') + "\n";
+    }
+    return text;
+}
+
+std::string randomBytes(unsigned seed, std::size_t size) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(random() & 0xFF);
+    }
+    return bytes;
+}
+
+std::string fileState(const fs::path& path) {
+    std::error_code error;
+    const auto status = fs::status(path, error);
+    const auto written = fs::last_write_time(path, error).time_since_epoch().count();
+    const std::string bytes = fs::is_regular_file(status) ? readFile(path) : "";
+    return "type " + std::to_string(static_cast<int>(status.type())) + " bytes " +
+           std::to_string(std::hash<std::string>{}(bytes)) + " permissions " +
+           std::to_string(static_cast<int>(status.permissions())) + " written " +
+           std::to_string(written);
 }
 
 std::string expand(std::string text, const Substitutions& substitutions) {

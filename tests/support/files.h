@@ -34,6 +34,14 @@ class TempFolder {
     fs::path path_;
 };
 
+// `text` followed by comment lines (";xxx"), `size` bytes in all.
+std::string padded(std::string text, std::size_t size);
+// The same bytes for the same seed.
+std::string randomBytes(unsigned seed, std::size_t size);
+// What changes when a file or folder is rewritten: its type, bytes (as a hash), permissions and
+// modification time.
+std::string fileState(const fs::path& path);
+
 // Every occurrence of each key replaced by its value, in turn.
 using Substitutions = std::vector<std::pair<std::string, std::string>>;
 std::string expand(std::string text, const Substitutions& substitutions);

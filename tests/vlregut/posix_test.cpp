@@ -1,14 +1,24 @@
 // What only the file store of POSIX systems does: where its files are, their layout and modes,
-// and how a file that does not parse is reported.
+// how a file that cannot be used is reported, and what a writer killed mid-write leaves.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <set>
 #include <string>
 
 #include "test_support.h"
+#include "vlregut/ini.h"
 #include "vlregut/vlregut.h"
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -60,26 +70,70 @@ TEST_F(PosixStore, SystemLayerLivesInTheFirstFolderThatHasOne) {
     EXPECT_EQ(support::readFile(systemFile(1)), "[B]\n");
 }
 
-TEST_F(PosixStore, UnparseableFilesAreReportedAndNeverOverwritten) {
-    struct Case {
-        std::string file;
-        std::string text;
-        std::string fault;
-    };
-    const Case cases[] = {
-        {userFile(), "[vlregut-test-Suite]\nDocsDir=/d\ngarbage\n",
-         ":3: expected [section] or key=value"},
-        {systemFile(), "[vlregut-test-Suite]\n[Other]\n[vlregut-test-suite]\n",
-         ":3: duplicate section [vlregut-test-suite], first at line 1"},
-    };
-    for (const Case& c : cases) {
-        std::filesystem::remove(userFile());
-        support::writeFile(systemFile(), "[vlregut-test-Suite]\n");
-        ASSERT_TRUE(selectProduct(kSuite));
-        support::writeFile(c.file, c.text);
-        expectUnusable(c.file + c.fault, [&] { return support::readFile(c.file); });
+const std::string kValid = "[vlregut-test-Suite]\nDocsDir=/d\n";
+
+struct BadStore {
+    const char* name;
+    Layer layer;
+    std::string bytes;
+    std::string fault;  // after the file's path; empty: as the parser reports it
+    enum Shape { File, Folder, Unreadable } shape = File;
+    std::size_t padTo = 0;  // with comment lines
+};
+using support::PrintTo;
+
+// clang-format off
+const BadStore kBadStores[] = {
+    {"Garbage",          Layer::User,   kValid + "garbage\n", ":3: expected [section] or key=value"},
+    {"DuplicateSection", Layer::System, "[vlregut-test-Suite]\n[Other]\n[vlregut-test-suite]\n",
+     ":3: duplicate section [vlregut-test-suite], first at line 1"},
+    {"CutInHeader",      Layer::User,   kValid + "[Oth",
+     ":3: expected ']' at the end of the section header"},
+    {"CutInEntryName",   Layer::System, "[vlregut-test-Suite]\nDocs",
+     ":2: expected [section] or key=value"},
+    {"NulBytes",         Layer::User,   "[vlregut-test-Suite]\nDocsDir=/d\0\0\0\n"s, ":2: NUL byte"},
+    {"RandomBytes",      Layer::User,   support::randomBytes(1, 4096), ""},
+    {"TenMegabytes",     Layer::User,   kValid, ": larger than 1 MiB", BadStore::File, 10'000'000},
+    {"OverOneMiB",       Layer::System, kValid, ": larger than 1 MiB", BadStore::File,
+     (std::size_t{1} << 20) + 1},
+    {"Folder",           Layer::User,   "", ": cannot read: Is a directory", BadStore::Folder},
+    {"Unreadable",       Layer::User,   kValid, ": cannot open: Permission denied",
+     BadStore::Unreadable},
+};
+// clang-format on
+
+class BadStores : public Registry, public ::testing::WithParamInterface<BadStore> {};
+
+TEST_P(BadStores, AreReportedAndNeverTouched) {
+    const BadStore& c = GetParam();
+    if (c.shape == BadStore::Unreadable && geteuid() == 0) {
+        GTEST_SKIP() << "root reads any file, so a store cannot be made unreadable";
     }
+    const std::string file = c.layer == Layer::User ? userFile() : systemFile();
+    std::string fault = c.fault;
+    if (fault.empty()) {
+        vlregut::ini::Document doc;
+        const auto error = vlregut::ini::parse(c.bytes, doc);
+        ASSERT_TRUE(error) << "the random bytes parse";
+        fault = ":" + std::to_string(error->line) + ": " + error->message;
+    }
+    support::writeFile(systemFile(), "[vlregut-test-Suite]\n");
+    ASSERT_TRUE(selectProduct(kSuite));
+    if (c.shape == BadStore::Folder) {
+        std::filesystem::create_directories(file);
+    } else {
+        support::writeFile(file, support::padded(c.bytes, c.padTo));
+    }
+    if (c.shape == BadStore::Unreadable) {
+        ASSERT_EQ(chmod(file.c_str(), 0), 0);
+    }
+    // Back-dated, so that even a rewrite within the clock's tick would show.
+    std::filesystem::last_write_time(
+        file, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+    expectUnusable(file + fault, [&] { return support::fileState(file); });
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, BadStores, ::testing::ValuesIn(kBadStores), support::caseName);
 
 // Reads within one process reuse what they parsed only while the bytes are the same: an edit
 // in place that keeps the size and the modification time is still seen.
@@ -95,6 +149,48 @@ TEST_F(PosixStore, EveryReadSeesTheFileAsItIsNow) {
     EXPECT_EQ(get("DocsDir"), "/bbb");
 }
 
+// A file cut at a line's end or inside a value is no fault: what is left is read, and the next
+// write goes on from there.
+TEST_F(PosixStore, CutFileThatStillParsesIsReadAsItStands) {
+    struct Cut {
+        std::string text;
+        std::string docsDir;
+        std::string after;  // once Other=/y is set
+    };
+    const std::string section = "[vlregut-test-Suite]";
+    const Cut cuts[] = {
+        {section, "<failed>", section + "\nOther=/y\n"},
+        {section + "\nDocsDir=", "", section + "\nDocsDir=\nOther=/y\n"},
+        {section + "\nDocsDir=/docs/su", "/docs/su", section + "\nDocsDir=/docs/su\nOther=/y\n"},
+        {section + "\nDocsDir=/docs/suite\nOther=/x", "/docs/suite",
+         section + "\nDocsDir=/docs/suite\nOther=/y"},
+    };
+    for (const Cut& cut : cuts) {
+        support::writeFile(userFile(), cut.text);
+        ASSERT_TRUE(selectProduct(kSuite)) << cut.text;
+        EXPECT_EQ(get("DocsDir"), cut.docsDir);
+        const auto outcome = vlreg({"get", kSuite, "DocsDir"});
+        EXPECT_EQ(outcome.status, cut.docsDir == "<failed>" ? 1 : 0) << cut.text;
+        EXPECT_EQ(outcome.out, cut.docsDir == "<failed>" ? "" : cut.docsDir + "\n");
+        ASSERT_TRUE(VlRegSetInstallDir("Other", "/y"));
+        EXPECT_EQ(support::readFile(userFile()), cut.after);
+    }
+}
+
+// A write that would take the store past what reads accept is refused; the store stays usable.
+TEST_F(PosixStore, NoWriteLeavesAFileThatReadsRefuse) {
+    const std::string largest = support::padded(kValid, std::size_t{1} << 20);
+    support::writeFile(userFile(), largest);
+    ASSERT_TRUE(selectProduct(kSuite));
+    ASSERT_EQ(get("DocsDir"), "/d");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(VlRegSetInstallDir("Other", "/y"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "vlregut: " + userFile() + ": cannot save: it would be larger than 1 MiB\n");
+    EXPECT_TRUE(support::readFile(userFile()) == largest);
+    EXPECT_EQ(get("DocsDir"), "/d");
+}
+
 TEST_F(PosixStore, NextWriteRemovesTemporariesOfAKilledWriter) {
     put(Layer::User, kSuite);
     const std::string folder = std::filesystem::path(userFile()).parent_path().string();
@@ -104,6 +200,88 @@ TEST_F(PosixStore, NextWriteRemovesTemporariesOfAKilledWriter) {
     ASSERT_TRUE(VlRegSetInstallDir("DocsDir", "/d"));
     EXPECT_FALSE(std::filesystem::exists(folder + "/registry.ini.Ab12Z9"));
     EXPECT_TRUE(std::filesystem::exists(folder + "/registry.ini.keep"));
+}
+
+// Random tests print their seed; VLREGUT_TEST_SEED=<seed> replays a run.
+unsigned testSeed() {
+    const char* given = std::getenv("VLREGUT_TEST_SEED");
+    const unsigned seed =
+        given != nullptr ? static_cast<unsigned>(std::stoul(given)) : std::random_device{}();
+    std::cout << "[   SEED   ] VLREGUT_TEST_SEED=" << seed << std::endl;
+    return seed;
+}
+
+std::set<std::string> filesIn(const std::string& folder) {
+    std::set<std::string> files;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        files.insert(file.path().filename());
+    }
+    return files;
+}
+
+constexpr int kToggled = 40;
+
+std::string toggledValue(int product, char letter) {
+    return letter + ("/" + std::string(200, static_cast<char>('a' + product % 26)));
+}
+
+// The store the toggling writer keeps, its products' values starting with `letters`. Most of it
+// is padding between the two halves, so that a cut anywhere shows. It is kept small because the
+// writer's fsync, not its write, is what kills mostly land in; a larger file only adds reading.
+std::string toggledStore(const std::string& letters) {
+    std::string text;
+    for (int k = 0; k < kToggled; ++k) {
+        if (k == kToggled / 2) {
+            text = support::padded(text, text.size() + 100'000);
+        }
+        text += "[vlregut-test-P" + std::to_string(k) +
+                "]\nDocsDir=" + toggledValue(k, letters[k]) + "\n";
+    }
+    return text;
+}
+
+TEST_F(PosixStore, WriterKilledAnywhereLeavesTheOldOrTheNewValue) {
+    constexpr int kKills = 200;
+    std::mt19937 random(testSeed());
+    std::string letters(kToggled, 'A');
+    support::writeFile(userFile(), toggledStore(letters));
+    const std::string folder = root_ / "home/vlregut";
+    const std::set<std::string> clean{"registry.ini", "registry.ini.lock"};
+    int midWrite = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const auto delay = std::chrono::milliseconds(random() % 40);
+        SCOPED_TRACE("kill " + std::to_string(kill) + " after " + std::to_string(delay.count()) +
+                     " ms");
+        const auto outcome =
+            writerKilledAfter({"toggle", kPrefix + "P", std::to_string(kToggled)}, delay);
+        ASSERT_EQ(outcome.status, -1) << "the writer ended by itself: " << outcome.err;
+
+        const std::string bytes = support::readFile(userFile());
+        vlregut::ini::Document doc;
+        const auto fault = vlregut::ini::parse(bytes, doc);
+        ASSERT_FALSE(fault) << fault->line << ": " << fault->message;
+        for (int k = 0; k < kToggled; ++k) {
+            const auto value =
+                vlregut::ini::findValue(doc, kPrefix + "P" + std::to_string(k), "DocsDir");
+            letters[k] = value && !value->empty() ? value->front() : '?';
+        }
+        // Every product there, each value whole, nothing else changed.
+        const std::string expected = toggledStore(letters);
+        ASSERT_TRUE(bytes == expected)
+            << "letters " << letters << "; " << bytes.size() << " bytes, first difference at "
+            << std::mismatch(bytes.begin(), bytes.end(), expected.begin(), expected.end()).first -
+                   bytes.begin();
+        midWrite += filesIn(folder) != clean;
+
+        const int k = kill % kToggled;
+        letters[k] = letters[k] == 'A' ? 'B' : 'A';
+        ASSERT_TRUE(selectProduct(kPrefix + "P" + std::to_string(k)));
+        ASSERT_TRUE(VlRegSetInstallDir("DocsDir", toggledValue(k, letters[k]).c_str()));
+        ASSERT_EQ(filesIn(folder), clean) << "a temporary file outlived the next write";
+    }
+    // Kills that find no temporary mostly landed between writes, which proves less.
+    std::cout << "[  KILLS   ] " << midWrite << " of " << kKills
+              << " left a temporary file (killed mid-write)" << std::endl;
 }
 
 }  // namespace

@@ -76,14 +76,15 @@ std::string Registry::dump(Layer layer, const std::string& product) const {
 
 namespace {
 
-support::Outcome run(const std::string& program, const std::vector<std::string>& args) {
+support::Outcome run(const std::string& program, const std::vector<std::string>& args,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         env.emplace_back(*entry);
     }
-    const auto result = e2e::run({argv, env, "", "", std::chrono::seconds(60)});
+    const auto result = e2e::run({argv, env, "", "", timeout});
     return {result.timedOut ? -1 : result.exitCode, result.out, result.err};
 }
 
@@ -126,6 +127,13 @@ support::Outcome vlreg(const std::vector<std::string>& args) {
 support::Outcome writer(const std::vector<std::string>& args) {
     return run(WRITER_EXE, args);
 }
+
+#ifndef _WIN32
+support::Outcome writerKilledAfter(const std::vector<std::string>& args,
+                                   std::chrono::milliseconds after) {
+    return run(WRITER_EXE, args, after);
+}
+#endif
 
 bool selectProduct(std::string product) {
     return VlRegInitializeProduct(product.data(), 0) != 0;

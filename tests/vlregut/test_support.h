@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -56,6 +57,11 @@ extern "C" int vlregutSelectFromC(const char* product);
 // Runs the admin tool, or the concurrency test's writer, to its end.
 support::Outcome vlreg(const std::vector<std::string>& args);
 support::Outcome writer(const std::vector<std::string>& args);
+#ifndef _WIN32
+// Runs the writer, killing it with SIGKILL (status -1) if it still runs after `after`.
+support::Outcome writerKilledAfter(const std::vector<std::string>& args,
+                                   std::chrono::milliseconds after);
+#endif
 
 // A store that cannot be read: each library call and tool command fails with this one-line
 // report, and `store` (what it holds) stays as it was. A product must be selected.
