@@ -6,6 +6,7 @@
 #include <functional>
 #include <iterator>
 #include <random>
+#include <sstream>
 
 #ifdef _WIN32
 #include <process.h>
@@ -47,7 +48,10 @@ TempFolder::~TempFolder() {
 std::string padded(std::string text, std::size_t size) {
     while (text.size() < size) {
         const std::size_t line = std::min<std::size_t>(size - text.size(), 1000);
-        text += line == 1 ? "\n" : ";" + std::string(line - 2, 'x') + "\n";
+        if (line > 1) {
+            text.append(";").append(line - 2, 'x');
+        }
+        text += '\n';
     }
     return text;
 }
@@ -66,10 +70,11 @@ std::string fileState(const fs::path& path) {
     const auto status = fs::status(path, error);
     const auto written = fs::last_write_time(path, error).time_since_epoch().count();
     const std::string bytes = fs::is_regular_file(status) ? readFile(path) : "";
-    return "type " + std::to_string(static_cast<int>(status.type())) + " bytes " +
-           std::to_string(std::hash<std::string>{}(bytes)) + " permissions " +
-           std::to_string(static_cast<int>(status.permissions())) + " written " +
-           std::to_string(written);
+    std::ostringstream state;
+    state << "type " << static_cast<int>(status.type()) << " bytes "
+          << std::hash<std::string>{}(bytes) << " permissions "
+          << static_cast<int>(status.permissions()) << " written " << written;
+    return state.str();
 }
 
 std::string expand(std::string text, const Substitutions& substitutions) {
