@@ -208,10 +208,11 @@ class SuiteHelp : public ::testing::Test {
         return result;
     }
 
-    // The viewer starts after suitehelp's launch returns, so its record may come a bit later.
+    // The viewer starts after suitehelp's launch returns, so its record may come later, seconds
+    // later on a loaded machine.
     void expectOpened(const fs::path& expected) {
         ++opened_;
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
         auto seen = launches();
         while (seen.size() < opened_ && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(5ms);
@@ -523,6 +524,34 @@ TEST_P(BadStore, EndsQuietlyWithTheStoresErrorLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadStore, ::testing::ValuesIn(kBadStoreCases), support::caseName);
+
+// Inputs longer than the buffers behind them are refused whole, never cut into another product
+// or path; the longest that fit still work.
+TEST_F(SuiteHelp, OverlongInputsAreRefusedNotCut) {
+    const std::string longestId(259, 'p');
+    writeFile(root_ / "Help" / "docs.pdf", support::kMinimalPdf);
+    registerProduct(longestId, root_ / "Help");
+    configure(std::nullopt, "{names}\n\n" + longestId + "\n");
+    expectQuiet(suitehelp());
+    expectOpened(root_ / "Help" / "docs.pdf");
+
+    configure(std::nullopt, "{names}\n\n" + longestId + "q\n");
+    expectQuiet(suitehelp());
+    expectQuiet(suitehelp("-vellum /" + std::string(5000, 'c')));
+    expectNothingOpened();
+
+    // The document's path in this folder is longer than 255: it is not looked up but asked for.
+    const fs::path deep =
+        root_ / std::string(100, 'a') / std::string(247 - root_.string().size() - 102, 'b');
+    writeFile(deep / "docs.pdf", support::kMinimalPdf);
+    registerProduct(kProduct, deep);
+    configure(std::nullopt);
+    const auto result = suitehelp();
+    EXPECT_EQ(result.err,
+              "Can't find " + (deep / "docs.pdf").string() + ". Specify the path for docs.pdf.\n");
+    expectNothingOpened();
+    EXPECT_EQ(docsDir(kProduct), deep.string());
+}
 
 // A registry cut inside a value is no fault: the folder left in it is the one used.
 TEST_F(SuiteHelp, CutRegistryIsReadAsItStands) {
