@@ -1,7 +1,6 @@
 #include "vlregut/ini.h"
 
-#include <memory_resource>
-#include <unordered_map>
+#include <bit>
 
 #include "vlregut/names.h"
 
@@ -158,44 +157,69 @@ Line makeEntry(Document& doc, std::string_view entry, std::string_view value) {
     return line;
 }
 
-// An entry is identified by the number of its section and its name.
-struct EntryKey {
-    std::size_t section;
-    std::string_view name;
-};
-
-// Names compared and hashed without regard to ASCII case, for the duplicate checks.
-struct FoldedHash {
-    std::size_t operator()(std::string_view name) const { return foldedHash(name); }
-    std::size_t operator()(const EntryKey& key) const {
-        return foldedHash(key.name) ^ (key.section * 0x9E3779B97F4A7C15u);
+std::size_t countLines(std::string_view text) {
+    std::size_t lines = 1;
+    for (auto at = text.find('\n'); at != npos; at = text.find('\n', at + 1)) {
+        ++lines;
     }
-};
+    return lines;
+}
 
-struct SameFolded {
-    bool operator()(std::string_view a, std::string_view b) const { return sameName(a, b); }
-    bool operator()(const EntryKey& a, const EntryKey& b) const {
-        return a.section == b.section && sameName(a.name, b.name);
+// The sections and entries read so far, found by name without regard to ASCII case, to report
+// a name that comes twice. An open-addressing table of line numbers, sized once for the whole
+// text: a large file costs one allocation, not one per name.
+class Names {
+  public:
+    explicit Names(std::size_t lines) : slots_(std::bit_ceil(lines + lines / 2 + 1)) {}
+
+    // The number of an earlier line of the same scope (0 for sections, a section's number for
+    // its entries) and name; otherwise records this one and answers 0.
+    int firstOf(const Document& doc, int scope, std::string_view name, int number) {
+        const std::size_t mask = slots_.size() - 1;
+        const std::size_t hash = foldedHash(name) ^ (static_cast<std::size_t>(scope) * 0x9E3779B9u);
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot& slot = slots_[at];
+            if (slot.number == 0) {
+                slot = {number, scope};
+                return 0;
+            }
+            if (slot.scope == scope && sameName(doc.lines[slot.number - 1].name, name)) {
+                return slot.number;
+            }
+        }
     }
+
+  private:
+    struct Slot {
+        int number = 0;  // of the line; 0: free
+        int scope = 0;
+    };
+    std::vector<Slot> slots_;
 };
 
 }  // namespace
 
 std::optional<ParseError> parse(std::string_view text, Document& doc) {
+    return parse(std::string(text), doc);
+}
+
+std::string_view source(const Document& doc) {
+    return doc.storage.empty() ? std::string_view{} : *doc.storage.front();
+}
+
+std::optional<ParseError> parse(std::string&& whole, Document& doc) {
     doc = Document{};
+    std::string_view text = keep(doc, std::move(whole));
     if (text.starts_with(kBom)) {
         doc.bom = true;
         text.remove_prefix(kBom.size());
     }
-    text = keep(doc, std::string(text));
     const char* const start = text.data();
     const std::size_t stray = firstStrayByte(text);
-    doc.lines.reserve(text.size() / 32);
-    // Line numbers of the first occurrences, to name them in the report of a duplicate. The
-    // maps live only for the parse, so their nodes come from one arena.
-    std::pmr::monotonic_buffer_resource arena;
-    std::pmr::unordered_map<std::string_view, int, FoldedHash, SameFolded> sectionLines(&arena);
-    std::pmr::unordered_map<EntryKey, int, FoldedHash, SameFolded> entryLines(&arena);
+    const std::size_t lines = countLines(text);
+    doc.lines.reserve(lines);
+    Names names(lines);
+    int section = 0;  // the number of the section line read last
     for (int number = 1; !text.empty(); ++number) {
         Line line;
         const auto end = text.find('\n');
@@ -210,19 +234,17 @@ std::optional<ParseError> parse(std::string_view text, Document& doc) {
         }
         auto fault = classify(line);
         if (!fault && line.kind == Kind::Section) {
-            const auto [first, fresh] = sectionLines.emplace(line.name, number);
-            if (!fresh) {
+            if (const int first = names.firstOf(doc, 0, line.name, number)) {
                 fault = "duplicate section [" + std::string(line.name) + "], first at line " +
-                        std::to_string(first->second);
+                        std::to_string(first);
             }
+            section = number;
         } else if (!fault && line.kind == Kind::Entry) {
-            if (sectionLines.empty()) {
+            if (section == 0) {
                 fault = "key=value before any [section]";
-            } else if (const auto [first, fresh] =
-                           entryLines.emplace(EntryKey{sectionLines.size(), line.name}, number);
-                       !fresh) {
+            } else if (const int first = names.firstOf(doc, section, line.name, number)) {
                 fault = "duplicate entry " + std::string(line.name) + ", first at line " +
-                        std::to_string(first->second);
+                        std::to_string(first);
             }
         }
         if (fault) {

@@ -33,8 +33,11 @@ struct ParseError {
     std::string message;
 };
 
-// On failure doc holds the lines before the faulty one.
+// On failure doc holds the lines before the faulty one. The document keeps the text.
+std::optional<ParseError> parse(std::string&& text, Document& doc);
 std::optional<ParseError> parse(std::string_view text, Document& doc);
+// The text a document was parsed from, as it was given.
+std::string_view source(const Document& doc);
 std::string serialise(const Document& doc);
 
 using Entries = std::vector<std::pair<std::string, std::string>>;

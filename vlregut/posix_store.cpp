@@ -144,9 +144,9 @@ bool readText(const std::string& path, std::string& text, Loaded& loaded, std::s
     }
 }
 
-bool parseText(const std::string& path, std::string_view text, ini::Document& doc,
+bool parseText(const std::string& path, std::string&& text, ini::Document& doc,
                std::string& error) {
-    if (const auto fault = ini::parse(text, doc)) {
+    if (const auto fault = ini::parse(std::move(text), doc)) {
         error = path + ":" + std::to_string(fault->line) + ": " + fault->message;
         return false;
     }
@@ -156,14 +156,14 @@ bool parseText(const std::string& path, std::string_view text, ini::Document& do
 // A missing file loads as an empty layer.
 bool load(const std::string& path, Loaded& loaded, std::string& error) {
     std::string text;
-    return readText(path, text, loaded, error) && parseText(path, text, loaded.doc, error);
+    return readText(path, text, loaded, error) &&
+           parseText(path, std::move(text), loaded.doc, error);
 }
 
 // The last layer parsed from each place. One help session reads the same layers several times;
 // bytes equal to those parsed before need not be parsed again, and comparing them costs far less.
 struct Parsed {
     std::string path;
-    std::string text;
     Store::Snapshot doc;
 };
 std::mutex parsedMutex;
@@ -177,11 +177,11 @@ bool loadSnapshot(Layer layer, const std::string& path, Store::Snapshot& doc, st
     }
     const std::lock_guard lock(parsedMutex);
     Parsed& last = lastParsed[static_cast<int>(layer)];
-    if (last.doc == nullptr || last.path != path || last.text != text) {
-        if (!parseText(path, text, loaded.doc, error)) {
+    if (last.doc == nullptr || last.path != path || ini::source(*last.doc) != text) {
+        if (!parseText(path, std::move(text), loaded.doc, error)) {
             return false;
         }
-        last = {path, std::move(text), std::make_shared<ini::Document>(std::move(loaded.doc))};
+        last = {path, std::make_shared<ini::Document>(std::move(loaded.doc))};
     }
     doc = last.doc;
     return true;
