@@ -1,0 +1,14 @@
+// Property checks for the fuzz harnesses. A broken property aborts, so that libFuzzer keeps the
+// input that broke it, as it does for a crash.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
+            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                         \
+        }                                                                                         \
+    } while (false)
