@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <functional>
-#include <memory>
 #include <string_view>
 
 #include "app/command_line.h"
@@ -20,18 +18,10 @@ bool IsSpace(char c) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // The tail is the input up to its first NUL, in a buffer of exactly its size and the NUL, so
-    // that AddressSanitizer catches any read past it.
-    const void* nul = std::memchr(data, '\0', size);
-    const std::size_t length =
-        nul == nullptr ? size
-                       : static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data);
-    auto buffer = std::make_unique<char[]>(length + 1);
-    std::memcpy(buffer.get(), data, length);
-    buffer[length] = '\0';
-    const std::string_view tail(buffer.get(), length);
+    const FuzzInput input(data, size);
+    const std::string_view tail = input.view();
 
-    CommandLine arguments = SplitCommandLine(buffer.get());
+    CommandLine arguments = SplitCommandLine(input.c_str());
     FUZZ_CHECK(arguments.Count() >= 0 && arguments.Count() <= CommandLine::kCapacity);
 
     std::size_t at = 0;  // where the tail is still to be accounted for
@@ -40,20 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(stored != nullptr && stored == arguments.Arguments()[i]);
         // Each argument has storage of its own: it must outlive the caller's tail.
         const std::less<const char*> before;
-        FUZZ_CHECK(before(stored, buffer.get()) || before(buffer.get() + length, stored));
+        FUZZ_CHECK(before(stored, input.c_str()) || before(input.c_str() + tail.size(), stored));
         const std::string_view argument(stored);
 
-        while (at < length && IsSpace(tail[at])) {
+        while (at < tail.size() && IsSpace(tail[at])) {
             ++at;
         }
-        FUZZ_CHECK(at < length);  // an argument begins where the tail has text left
+        FUZZ_CHECK(at < tail.size());  // an argument begins where the tail has text left
         if (tail[at] == '"') {
             // Quoted: the text up to the next mark, or to the end; blanks included, may be empty.
             FUZZ_CHECK(argument.find('"') == std::string_view::npos);
             FUZZ_CHECK(tail.substr(at + 1, argument.size()) == argument);
             at += 1 + argument.size();
-            FUZZ_CHECK(at == length || tail[at] == '"');
-            if (at < length) {
+            FUZZ_CHECK(at == tail.size() || tail[at] == '"');
+            if (at < tail.size()) {
                 ++at;
             }
         } else {
@@ -62,15 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(std::none_of(argument.begin(), argument.end(), IsSpace));
             FUZZ_CHECK(tail.substr(at, argument.size()) == argument);
             at += argument.size();
-            FUZZ_CHECK(at == length || IsSpace(tail[at]));
+            FUZZ_CHECK(at == tail.size() || IsSpace(tail[at]));
         }
     }
     // Only arguments beyond the sixth may be left over.
     if (arguments.Count() < CommandLine::kCapacity) {
-        while (at < length && IsSpace(tail[at])) {
+        while (at < tail.size() && IsSpace(tail[at])) {
             ++at;
         }
-        FUZZ_CHECK(at == length);
+        FUZZ_CHECK(at == tail.size());
     }
     return 0;
 }

@@ -30,14 +30,8 @@ bool Terminated(const char* part, std::size_t capacity) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const void* nul = std::memchr(data, '\0', size);
-    const std::size_t length =
-        nul == nullptr ? size
-                       : static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data);
-    auto buffer = std::make_unique<char[]>(length + 1);
-    std::memcpy(buffer.get(), data, length);
-    buffer[length] = '\0';
-    const std::string_view path(buffer.get(), length);
+    const FuzzInput input(data, size);
+    const std::string_view path = input.view();
 
     auto drive = PartBuffer(platform::kMaxDrive);
     auto dir = PartBuffer(platform::kMaxDir);
@@ -45,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto ext = PartBuffer(platform::kMaxExt);
     const platform::PosixFileSystem files;
     const bool split =
-        files.SplitPath(buffer.get(), drive.get(), dir.get(), fname.get(), ext.get());
+        files.SplitPath(input.c_str(), drive.get(), dir.get(), fname.get(), ext.get());
 
     // The lengths of the parts: no drive, the folder through the last '/', the extension from
     // the last '.' of the name.
