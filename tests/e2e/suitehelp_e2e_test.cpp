@@ -541,8 +541,10 @@ TEST_F(SuiteHelp, OverlongInputsAreRefusedNotCut) {
     expectNothingOpened();
 
     // The document's path in this folder is longer than 255: it is not looked up but asked for.
-    const fs::path deep =
-        root_ / std::string(100, 'a') / std::string(247 - root_.string().size() - 102, 'b');
+    fs::path deep = root_;
+    while (deep.string().size() < 247) {
+        deep /= std::string(std::min<std::size_t>(100, 247 - deep.string().size()), 'd');
+    }
     writeFile(deep / "docs.pdf", support::kMinimalPdf);
     registerProduct(kProduct, deep);
     configure(std::nullopt);
