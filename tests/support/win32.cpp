@@ -1,63 +1,40 @@
 #include "support/win32.h"
 
-#include <tlhelp32.h>
-
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <type_traits>
-#include <utility>
 
 namespace support {
 namespace {
 
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
+using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
 
 Key openKey(HKEY root, const std::string& key) {
     HKEY handle = nullptr;
-    return Key(RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS ? handle
-                                                                                       : nullptr);
-}
-
-const char* valueName(const std::string& name) {
-    return name.empty() ? nullptr : name.c_str();
+    const bool open = RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS;
+    return Key(open ? handle : nullptr, &RegCloseKey);
 }
 
 }  // namespace
 
 std::string windowsPath(const std::string& buildPath) {
-    using ToDos = WCHAR*(CDECL*)(const char*);
-    const auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
-    // Not under Wine: the build's paths are Windows paths already.
-    WCHAR* wide = toDos == nullptr ? nullptr : toDos(buildPath.c_str());
-    if (wide == nullptr) {
-        return toDos == nullptr ? buildPath : std::string();
-    }
-    std::string path(MAX_PATH * 4, '\0');
-    const int length = WideCharToMultiByte(CP_ACP, 0, wide, -1, path.data(),
-                                           static_cast<int>(path.size()), nullptr, nullptr);
-    HeapFree(GetProcessHeap(), 0, wide);
-    path.resize(length > 0 ? static_cast<std::size_t>(length) - 1 : 0);
-    return path;
+    // Under Wine the build's paths are Unix paths, which a prefix shows under drive Z:.
+    std::string path = buildPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path.starts_with('\\') ? path.insert(0, "Z:") : buildPath;
 }
 
 std::string quote(const std::string& argument) {
-    // Backslashes are doubled only before a quote.
+    // A run of backslashes is doubled only before a quote, the closing one included.
     std::string quoted = "\"";
     std::size_t backslashes = 0;
     for (const char c : argument) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        quoted += c;
-        backslashes = 0;
+        quoted.append(c == '"' ? backslashes + 1 : 0, '\\') += c;
+        backslashes = c == '\\' ? backslashes + 1 : 0;
     }
-    return quoted.append(2 * backslashes, '\\') + "\"";
+    return quoted.append(backslashes, '\\') + "\"";
 }
 
 Process::Process(const std::string& program, const std::string& commandLine, HANDLE out,
@@ -79,7 +56,7 @@ Process::Process(const std::string& program, const std::string& commandLine, HAN
 
 Process::~Process() {
     if (started()) {
-        if (!ended()) {
+        if (!waitForExit(std::chrono::milliseconds(0))) {
             TerminateProcess(info_.hProcess, 1);
             WaitForSingleObject(info_.hProcess, 5000);
         }
@@ -94,91 +71,36 @@ bool Process::waitForExit(std::chrono::milliseconds timeout) const {
 
 Outcome run(const std::string& program, const std::vector<std::string>& args) {
     const TempFolder folder("support-run");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    // One start at a time, so that a child inherits no other child's files.
-    static std::mutex starting;
-    std::unique_lock lock(starting);
-    HANDLE files[2];
-    for (const int i : {0, 1}) {
-        files[i] = CreateFileA((folder / (i == 0 ? "out" : "err")).c_str(), GENERIC_WRITE,
-                               FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    }
     std::string line = quote(program);
     for (const std::string& arg : args) {
         line.append(" ").append(quote(arg));
     }
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const auto create = [&](const char* name) {
+        return CreateFileA((folder / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                           CREATE_ALWAYS, 0, nullptr);
+    };
+    // One start at a time, so that a child inherits no other child's files.
+    static std::mutex starting;
+    std::unique_lock lock(starting);
+    Handle out(create("out"), &CloseHandle);
+    Handle err(create("err"), &CloseHandle);
+    const Process process(program, line, out.get(), err.get());
+    out.reset();
+    err.reset();
+    lock.unlock();
     DWORD status = 0;
-    bool ended = false;
-    {
-        const Process process(program, line, files[0], files[1]);
-        CloseHandle(files[0]);
-        CloseHandle(files[1]);
-        lock.unlock();
-        ended = process.waitForExit(std::chrono::milliseconds(INFINITE)) &&
-                GetExitCodeProcess(process.handle(), &status);
-    }
+    const bool ended = process.waitForExit(std::chrono::minutes(1)) &&
+                       GetExitCodeProcess(process.handle(), &status);
     return {ended ? static_cast<int>(status) : -1, readFile(folder / "out"),
             readFile(folder / "err")};
-}
-
-bool isRunning(DWORD processId) {
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    const bool running = process != nullptr && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    if (process != nullptr) {
-        CloseHandle(process);
-    }
-    return running;
-}
-
-void endProcess(DWORD processId, std::chrono::milliseconds grace) {
-    const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
-    if (process == nullptr) {
-        return;
-    }
-    if (WaitForSingleObject(process, static_cast<DWORD>(grace.count())) == WAIT_TIMEOUT) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-    }
-    CloseHandle(process);
-}
-
-std::vector<DWORD> childrenOf(const Process& parent) {
-    const auto started = [](HANDLE process) {
-        FILETIME times[4] = {};
-        GetProcessTimes(process, &times[0], &times[1], &times[2], &times[3]);
-        return ULARGE_INTEGER{{times[0].dwLowDateTime, times[0].dwHighDateTime}}.QuadPart;
-    };
-    std::vector<DWORD> children;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != parent.id() || entry.th32ProcessID == parent.id()) {
-            continue;
-        }
-        const HANDLE child =
-            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (child == nullptr || started(child) >= started(parent.handle())) {
-            children.push_back(entry.th32ProcessID);
-        }
-        if (child != nullptr) {
-            CloseHandle(child);
-        }
-    }
-    if (snapshot != INVALID_HANDLE_VALUE) {
-        CloseHandle(snapshot);
-    }
-    return children;
 }
 
 LSTATUS createKey(HKEY root, const std::string& key) {
     HKEY handle = nullptr;
     const LSTATUS status = RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                            nullptr, &handle, nullptr);
-    if (status == ERROR_SUCCESS) {
-        RegCloseKey(handle);
-    }
+    const Key closer(status == ERROR_SUCCESS ? handle : nullptr, &RegCloseKey);
     return status;
 }
 
@@ -205,8 +127,8 @@ std::vector<std::string> subKeys(HKEY root, const std::string& key) {
 
 bool setValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
               const std::string& data) {
-    return RegSetKeyValueA(root, key.c_str(), valueName(name), type, data.data(),
-                           static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+    return RegSetKeyValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), type,
+                           data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 bool setString(HKEY root, const std::string& key, const std::string& name,
@@ -215,16 +137,12 @@ bool setString(HKEY root, const std::string& key, const std::string& name,
 }
 
 std::optional<std::string> getString(HKEY root, const std::string& key, const std::string& name) {
-    DWORD size = 0;
-    const auto get = [&](void* data) {
-        return RegGetValueA(root, key.c_str(), valueName(name), RRF_RT_REG_SZ, nullptr, data,
-                            &size) == ERROR_SUCCESS;
-    };
-    std::string value;
-    if (!get(nullptr) || !get((value = std::string(size, '\0')).data())) {
-        return std::nullopt;
+    for (const Value& value : values(root, key)) {
+        if (value.type == REG_SZ && lstrcmpiA(value.name.c_str(), name.c_str()) == 0) {
+            return value.data.substr(0, value.data.find('\0'));
+        }
     }
-    return value.substr(0, size > 0 ? size - 1 : 0);
+    return std::nullopt;
 }
 
 std::vector<Value> values(HKEY root, const std::string& key) {

@@ -33,22 +33,14 @@ class Process {
     DWORD id() const { return info_.dwProcessId; }
     HANDLE handle() const { return info_.hProcess; }
     bool waitForExit(std::chrono::milliseconds timeout) const;
-    bool ended() const { return waitForExit(std::chrono::milliseconds(0)); }
 
   private:
     PROCESS_INFORMATION info_{};
     DWORD startError_ = 0;
 };
 
-// Runs the program with these arguments, each quoted, to its end.
+// Runs the program with these arguments, each quoted, to its end: a minute at most.
 Outcome run(const std::string& program, const std::vector<std::string>& args);
-
-bool isRunning(DWORD processId);
-// Gives the process `grace` to end on its own, then terminates it.
-void endProcess(DWORD processId, std::chrono::milliseconds grace);
-// The processes that this one started, whether or not it still runs: their parent has its id,
-// and they started after it (ids are reused).
-std::vector<DWORD> childrenOf(const Process& parent);
 
 // Registry keys; a value named "" is the key's default value.
 LSTATUS createKey(HKEY root, const std::string& key);
