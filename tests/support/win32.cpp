@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <type_traits>
+#include <utility>
 
 namespace support {
 namespace {
@@ -102,10 +103,6 @@ LSTATUS createKey(HKEY root, const std::string& key) {
                                            nullptr, &handle, nullptr);
     const Key closer(status == ERROR_SUCCESS ? handle : nullptr, &RegCloseKey);
     return status;
-}
-
-bool keyExists(HKEY root, const std::string& key) {
-    return openKey(root, key) != nullptr;
 }
 
 void deleteKey(HKEY root, const std::string& key) {

@@ -44,7 +44,6 @@ Outcome run(const std::string& program, const std::vector<std::string>& args);
 
 // Registry keys; a value named "" is the key's default value.
 LSTATUS createKey(HKEY root, const std::string& key);
-bool keyExists(HKEY root, const std::string& key);
 void deleteKey(HKEY root, const std::string& key);
 std::vector<std::string> subKeys(HKEY root, const std::string& key);
 // `data` goes in byte for byte: a REG_SZ needs its NUL spelled out.

@@ -23,8 +23,8 @@ const std::string kBin = support::windowsPath(BIN_DIR) + "\\";
 const std::string kProducts = "Software\\vlregut\\Products\\";
 // Machine-wide: this Wine takes no per-user classes.
 const std::string kClasses = "Software\\Classes\\";
-constexpr int kFileNameBox = 0x480;  // edt1 of the common dialogs
-constexpr int kMessageText = 0xFFFF;
+constexpr int kFileNameBox = 0x480;   // edt1 of the common dialogs
+constexpr int kMessageText = 0xFFFF;  // the message box's text
 
 // Another process may be busy or hung: never wait on it for long. 0 when it did not answer.
 LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -52,8 +52,8 @@ struct Row {
     const char* name;
     const char* document;  // where it is on disk
     bool associated;       // .pdf opens with record_handler.exe; else its class has no open verb
-    const char* typed;     // into the File-Open dialog, the one window shown; null: no dialog
-    const char* message;   // of the message box captioned "suitehelp", the one window shown
+    const char* typed;     // into the File-Open dialog, the one window shown; null: none
+    const char* message;   // of a message box captioned "suitehelp", the one window; null: none
     const char* stored;    // DocsDir afterwards
     const char* opened;    // what the viewer was given; empty: no viewer was started
 };
@@ -77,10 +77,6 @@ class Wine : public ::testing::TestWithParam<Row> {
   protected:
     void SetUp() override {
         ::SetEnvironmentVariableA("SUITEHELP_WINE_RECORD", record_.c_str());  // for the viewer
-        former_ = support::getString(HKEY_LOCAL_MACHINE, kClasses + ".pdf", "");
-        if (!former_ && support::keyExists(HKEY_LOCAL_MACHINE, kClasses + ".pdf")) {
-            former_ = "";
-        }
         const std::string verb = kClasses + progId_ + "\\shell\\open\\command";
         if (!support::setString(HKEY_LOCAL_MACHINE, kClasses + progId_, "", "no open verb") ||
             (GetParam().associated &&
@@ -94,11 +90,8 @@ class Wine : public ::testing::TestWithParam<Row> {
 
     void TearDown() override {
         suitehelp_.reset();
-        if (former_) {
-            support::setString(HKEY_LOCAL_MACHINE, kClasses + ".pdf", "", *former_);
-        } else {
-            support::deleteKey(HKEY_LOCAL_MACHINE, kClasses + ".pdf");
-        }
+        // A class name of "" is no association.
+        support::setString(HKEY_LOCAL_MACHINE, kClasses + ".pdf", "", former_.value_or(""));
         support::deleteKey(HKEY_LOCAL_MACHINE, kClasses + progId_);
         support::deleteKey(HKEY_CURRENT_USER, kProducts + product_);
     }
@@ -149,7 +142,8 @@ class Wine : public ::testing::TestWithParam<Row> {
     const std::string record_ = root_ / "record.txt";
     const std::string product_ = support::uniqueName("WineE2E");
     const std::string progId_ = support::uniqueName("SuiteHelpWineTest");
-    std::optional<std::string> former_;  // the .pdf class before
+    const std::optional<std::string> former_ =
+        support::getString(HKEY_LOCAL_MACHINE, kClasses + ".pdf", "");  // the class of .pdf
     std::optional<support::Process> suitehelp_;
     std::map<HWND, std::string> shown_;  // its windows seen, with their captions
 };
