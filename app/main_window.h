@@ -2,10 +2,14 @@
 
 #include "platform/framework.h"
 
-// The help-session object. It never gets a window: constructing it runs the whole help session
-// once, and its fields are the session's state.
+// The help-session object. It never gets a window: constructing it with a command tail runs the
+// whole help session once, and its fields are the session's state. Each step delegates to the
+// functions of config/ and docs/, which work on plain strings.
 class CMainWindow : public CFrameWnd {
   public:
+    // An object with empty state and no session run.
+    CMainWindow() = default;
+
     // Runs the help session on the command tail (the command line without the program's name).
     explicit CMainWindow(const char* commandTail);
 

@@ -1,11 +1,14 @@
+#include "config/launch_configuration.h"
+
 #include <cstddef>
 
-#include "app/main_window.h"
 #include "platform/crt.h"
+#include "platform/file.h"
+
+namespace config {
 
 namespace {
 
-constexpr char kDefaultDocFile[] = "DOCS.PDF";
 constexpr std::size_t kReadLimit = 1024;
 constexpr std::size_t kReadBufferRoom = 2048;
 
@@ -19,19 +22,16 @@ CString ReadHead(CFile& file, const char* path) {
     return CString(buffer);
 }
 
+bool IsLaunchOption(const char* argument) {
+    return platform::_stricmp(argument, "-vellum") == 0 || platform::_stricmp(argument, "-dax") == 0;
+}
+
 }  // namespace
 
-void CMainWindow::ReadLaunchConfiguration(char** arguments, int count) {
-    m_strDocFile = kDefaultDocFile;
-    m_strDocNameFile.clear();
-    m_strProductId.clear();
-
-    if (count < 2) {
-        return;
-    }
-    if (platform::_stricmp(arguments[0], "-vellum") != 0 &&
-        platform::_stricmp(arguments[0], "-dax") != 0) {
-        return;
+LaunchSettings ReadLaunchSettings(const char* const* arguments, int count) {
+    LaunchSettings settings;
+    if (count < 2 || !IsLaunchOption(arguments[0])) {
+        return settings;
     }
 
     CString text;
@@ -40,27 +40,27 @@ void CMainWindow::ReadLaunchConfiguration(char** arguments, int count) {
         text = ReadHead(file, arguments[1]);
         file.Close();
         CString ignored;
-        TakeFirstLine(text, m_strDocNameFile);
+        TakeFirstLine(text, settings.docNameFile);
         TakeFirstLine(text, ignored);
-        TakeFirstLine(text, m_strProductId);
+        TakeFirstLine(text, settings.productId);
     } catch (const CFileException&) {
-        return;
+        return LaunchSettings{};
     }
 
-    if (m_strDocNameFile.empty()) {
-        return;
+    if (settings.docNameFile.empty()) {
+        return settings;
     }
     try {
         CFile file;
-        text = ReadHead(file, m_strDocNameFile.c_str());
-        TakeFirstLine(text, m_strDocFile);
+        text = ReadHead(file, settings.docNameFile.c_str());
+        TakeFirstLine(text, settings.docFile);
         file.Close();  // a failure here keeps the name already taken
     } catch (const CFileException&) {
-        return;
     }
+    return settings;
 }
 
-void CMainWindow::TakeFirstLine(CString& text, CString& destination) {
+void TakeFirstLine(CString& text, CString& destination) {
     if (text.empty()) {
         return;
     }
@@ -76,3 +76,5 @@ void CMainWindow::TakeFirstLine(CString& text, CString& destination) {
         destination.pop_back();
     }
 }
+
+}  // namespace config

@@ -1,5 +1,9 @@
-#include "app/main_window.h"
+#include "docs/document_launcher.h"
+
+#include "platform/framework.h"
 #include "platform/services.h"
+
+namespace docs {
 
 namespace {
 
@@ -65,17 +69,18 @@ CString RenderMessage(const char* text, const CString& path) {
 
 }  // namespace
 
-int CMainWindow::LaunchDocument() {
-    if (LocateDocument() == 0) {
-        return 1;
-    }
+CString ShellResultMessage(int result, const CString& docFile, const CString& fullPath) {
+    return result > 32 ? CString() : RenderMessage(MessageTemplate(result, docFile), fullPath);
+}
+
+void OpenDocument(const CString& docsDir, const CString& docFile) {
     const platform::Services& services = platform::Current();
     const CString fullPath =
-        services.files->NameOnDisk(m_strDocsDir + services.files->Separator() + m_strDocFile);
+        services.files->NameOnDisk(docsDir + services.files->Separator() + docFile);
     const int result = services.shell->OpenDocument(fullPath);
     if (result <= 32) {
-        AfxMessageBox(RenderMessage(MessageTemplate(result, m_strDocFile), fullPath).c_str(), MB_OK,
-                      0);
+        AfxMessageBox(ShellResultMessage(result, docFile, fullPath).c_str(), MB_OK, 0);
     }
-    return 1;
 }
+
+}  // namespace docs

@@ -1,10 +1,13 @@
+#include "docs/document_locator.h"
+
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_window.h"
 #include "platform/crt.h"
 #include "platform/services.h"
 #include "vlregut/vlregut.h"
+
+namespace docs {
 
 namespace {
 
@@ -21,8 +24,12 @@ constexpr unsigned kDialogFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_OVE
 constexpr char kWrongFileText[] = "Invalid file name specified.";
 constexpr char kWrongFileCaption[] = "Error";
 
-CString JoinPath(const CString& folder, char separator, const CString& name) {
-    return folder + separator + name;
+const platform::FileSystem& Files() {
+    return *platform::Current().files;
+}
+
+CString JoinPath(const CString& folder, const CString& name) {
+    return folder + Files().Separator() + name;
 }
 
 // A path the module's path buffer can hold; a longer one is never cut into a different path.
@@ -40,72 +47,78 @@ CString DialogTitle(const CString& joinedPath, const CString& docFile) {
 
 }  // namespace
 
-int CMainWindow::LocateDocument() {
-    const platform::FileSystem& files = *platform::Current().files;
-
+Lookup FindInRegisteredFolder(const CString& productId, CString& docFile, CString& docsDir,
+                              CString& joinedPath) {
     // A product id the component's buffer cannot hold is refused rather than cut into another.
-    char productId[kProductIdCapacity] = {};
-    if (m_strProductId.size() >= sizeof productId) {
-        return 0;
+    char product[kProductIdCapacity] = {};
+    if (productId.size() >= sizeof product) {
+        return Lookup::ProductRefused;
     }
-    std::memcpy(productId, m_strProductId.data(), m_strProductId.size());
-    if (VlRegInitializeProduct(productId, 0) == 0) {
-        return 0;
+    std::memcpy(product, productId.data(), productId.size());
+    if (VlRegInitializeProduct(product, 0) == 0) {
+        return Lookup::ProductRefused;
     }
 
     char path[kPathCapacity] = {};
     VlRegGetInstallDir(kDocsDirEntry, path, sizeof path);
     path[sizeof path - 1] = '\0';
-    m_strDocsDir = path;
+    docsDir = path;
 
-    platform::_strlwr(m_strDocFile.data());
-    CString joinedPath = JoinPath(m_strDocsDir, files.Separator(), m_strDocFile);
-    files.FoldCase(joinedPath);
-    if (FitsPathBuffer(joinedPath) && files.Access(files.NameOnDisk(joinedPath).c_str()) == 0) {
-        return 1;
-    }
+    platform::_strlwr(docFile.data());
+    joinedPath = JoinPath(docsDir, docFile);
+    Files().FoldCase(joinedPath);
+    const bool found =
+        FitsPathBuffer(joinedPath) && Files().Access(Files().NameOnDisk(joinedPath).c_str()) == 0;
+    return found ? Lookup::Found : Lookup::Missing;
+}
 
+bool AskForDocument(CFrameWnd& owner, const CString& joinedPath, const CString& docFile,
+                    const CString& docsDir, CString& chosenPath) {
     CFileDialog dialog(kDefaultExt, kPresetFileName, kDialogFlags, kFilterLabel, kFilterPattern,
-                       this);
-    dialog.m_title = DialogTitle(joinedPath, m_strDocFile);
-    if (files.Access(m_strDocsDir.c_str()) == 0) {
-        dialog.m_initialDir = m_strDocsDir;
+                       &owner);
+    dialog.m_title = DialogTitle(joinedPath, docFile);
+    if (Files().Access(docsDir.c_str()) == 0) {
+        dialog.m_initialDir = docsDir;
     }
     if (dialog.DoModal() != IDOK) {
-        return 0;
+        return false;
     }
-    const CString chosenPath = dialog.GetPathName();
-    if (files.Access(chosenPath.c_str()) != 0) {
-        return 0;
-    }
+    chosenPath = dialog.GetPathName();
+    return Files().Access(chosenPath.c_str()) == 0;
+}
 
+bool StoreChosenFolder(CFrameWnd& owner, const CString& chosenPath, const CString& docFile,
+                       CString& docsDir) {
     char drive[platform::kMaxDrive] = {};
     char dir[platform::kMaxDir] = {};
     char fname[platform::kMaxFname] = {};
     char ext[platform::kMaxExt] = {};
     // A folder deeper than the module can store is refused like a folder that was not stored.
-    if (!files.SplitPath(chosenPath.c_str(), drive, dir, fname, ext)) {
-        return 0;
+    if (!Files().SplitPath(chosenPath.c_str(), drive, dir, fname, ext)) {
+        return false;
     }
 
     // A name and extension too long for the path buffer cannot be the documentation file's.
-    const int nameLength = std::snprintf(path, sizeof path, "%s%s", fname, ext);
-    if (nameLength < 0 || static_cast<std::size_t>(nameLength) >= sizeof path ||
-        platform::_stricmp(path, m_strDocFile.c_str()) != 0) {
-        MessageBox(kWrongFileText, kWrongFileCaption, MB_OK);
-        return 0;
+    char name[kPathCapacity] = {};
+    const int nameLength = std::snprintf(name, sizeof name, "%s%s", fname, ext);
+    if (nameLength < 0 || static_cast<std::size_t>(nameLength) >= sizeof name ||
+        platform::_stricmp(name, docFile.c_str()) != 0) {
+        owner.MessageBox(kWrongFileText, kWrongFileCaption, MB_OK);
+        return false;
     }
 
     const std::size_t dirLength = std::strlen(dir);
-    if (dirLength > 0 && dir[dirLength - 1] == files.Separator()) {
+    if (dirLength > 0 && dir[dirLength - 1] == Files().Separator()) {
         dir[dirLength - 1] = '\0';
     }
-    m_strDocsDir = CString(drive) + dir;
+    docsDir = CString(drive) + dir;
 
     // Storing a folder in which the document could not be looked up again would ask the user
     // again on every launch.
-    if (!FitsPathBuffer(JoinPath(m_strDocsDir, files.Separator(), m_strDocFile))) {
-        return 0;
+    if (!FitsPathBuffer(JoinPath(docsDir, docFile))) {
+        return false;
     }
-    return VlRegSetInstallDir(kDocsDirEntry, m_strDocsDir.c_str()) != 0 ? 1 : 0;
+    return VlRegSetInstallDir(kDocsDirEntry, docsDir.c_str()) != 0;
 }
+
+}  // namespace docs

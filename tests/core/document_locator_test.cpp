@@ -11,7 +11,6 @@ class DocumentLocatorTest : public testing::Test {
         fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
         window.m_strProductId = "SUITE";
         window.m_strDocFile = "DOCS.PDF";
-        fakes.registry.calls.clear();
     }
 
     void ChooseInDialog(const CString& path) {
@@ -22,7 +21,7 @@ class DocumentLocatorTest : public testing::Test {
     CString StoredFolder() { return fakes.registry.docsDirs["suite"]; }
 
     FakePlatform fakes;
-    CMainWindow window{""};
+    CMainWindow window;
 };
 
 TEST_F(DocumentLocatorTest, FindsDocumentWithoutAsking) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/main_window.h"
-#include "tests/fakes/fake_platform.h"
+#include "config/launch_configuration.h"
 #include "tests/fakes/temp_dir.h"
 
 namespace {
@@ -14,44 +13,36 @@ class LaunchConfigurationTest : public testing::Test {
         ReadArguments({option, path.c_str()});
     }
 
-    void ReadArguments(std::vector<const char*> arguments) {
-        std::vector<char*> argv;
-        for (const char* argument : arguments) {
-            argv.push_back(const_cast<char*>(argument));
-        }
-        window.ReadLaunchConfiguration(argv.data(), static_cast<int>(argv.size()));
+    void ReadArguments(const std::vector<const char*>& arguments) {
+        read = config::ReadLaunchSettings(arguments.data(), static_cast<int>(arguments.size()));
     }
 
     void ExpectFields(const std::string& docNameFile, const std::string& docFile,
                       const std::string& productId) {
-        EXPECT_EQ(window.m_strDocNameFile, docNameFile);
-        EXPECT_EQ(window.m_strDocFile, docFile);
-        EXPECT_EQ(window.m_strProductId, productId);
+        EXPECT_EQ(read.docNameFile, docNameFile);
+        EXPECT_EQ(read.docFile, docFile);
+        EXPECT_EQ(read.productId, productId);
     }
 
-    FakePlatform fakes;
     TempDir dir;
-    CMainWindow window{""};
+    config::LaunchSettings read;
 };
 
 TEST_F(LaunchConfigurationTest, RecognisesOnlyTheTwoOptionsAsWholeFirstArgument) {
     const std::string path = dir.Write("help.cfg", "\n\nP1\n");
     for (const char* option : {"-vellum", "-VELLUM", "-Dax", "-dax"}) {
-        window.m_strProductId.clear();
         ReadArguments({option, path.c_str()});
-        EXPECT_EQ(window.m_strProductId, "P1") << option;
+        EXPECT_EQ(read.productId, "P1") << option;
     }
     for (const char* option : {"vellum", "-vellumx", " -dax", "-da", "/dax", "--dax"}) {
         ReadArguments({option, path.c_str()});
-        EXPECT_EQ(window.m_strProductId, "") << option;
+        EXPECT_EQ(read.productId, "") << option;
     }
     ReadArguments({path.c_str(), "-dax"});
     ExpectFields("", "DOCS.PDF", "");
 }
 
-TEST_F(LaunchConfigurationTest, FewerThanTwoArgumentsReadNothingAndResetDefaults) {
-    window.m_strDocFile = "other.pdf";
-    window.m_strProductId = "stale";
+TEST_F(LaunchConfigurationTest, FewerThanTwoArgumentsReadNothing) {
     ReadArguments({"-vellum"});
     ExpectFields("", "DOCS.PDF", "");
     ReadArguments({});
@@ -70,8 +61,8 @@ class LineRulesTest : public LaunchConfigurationTest,
 
 TEST_P(LineRulesTest, TakesPositionalLines) {
     Read(GetParam().config);
-    EXPECT_EQ(window.m_strDocNameFile, GetParam().docNameFile);
-    EXPECT_EQ(window.m_strProductId, GetParam().productId);
+    EXPECT_EQ(read.docNameFile, GetParam().docNameFile);
+    EXPECT_EQ(read.productId, GetParam().productId);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,8 +124,8 @@ TEST_F(LaunchConfigurationTest, DocumentNameFileGivesTheDocumentName) {
             dir.Write("names.txt", c.contents);
         }
         Read(names + "\n\nPROD\n");
-        EXPECT_EQ(window.m_strDocFile, c.docFile) << "contents: [" << c.contents << "]";
-        EXPECT_EQ(window.m_strProductId, "PROD");
+        EXPECT_EQ(read.docFile, c.docFile) << "contents: [" << c.contents << "]";
+        EXPECT_EQ(read.productId, "PROD");
     }
 }
 
@@ -144,17 +135,17 @@ TEST_F(LaunchConfigurationTest, RelativeDocumentNameFileIsResolvedAgainstCurrent
     std::filesystem::current_path(dir.path());
     Read("names.txt\n\nPROD\n");
     std::filesystem::current_path(previous);
-    EXPECT_EQ(window.m_strDocFile, "rel.pdf");
+    EXPECT_EQ(read.docFile, "rel.pdf");
 }
 
 TEST(TakeFirstLineTest, EmptyTextLeavesTheDestination) {
     CString text;
     CString destination = "kept";
-    CMainWindow::TakeFirstLine(text, destination);
+    config::TakeFirstLine(text, destination);
     EXPECT_EQ(destination, "kept");
 
     text = "\n";
-    CMainWindow::TakeFirstLine(text, destination);
+    config::TakeFirstLine(text, destination);
     EXPECT_EQ(destination, "");
     EXPECT_EQ(text, "");
 }
