@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -205,16 +207,27 @@ bool makeFolders(const std::string& folder, mode_t mode, std::string& error) {
     }
 }
 
-// The lock sits beside the store because the store itself is replaced on every write.
+// The lock sits beside the store because the store itself is replaced on every write. flock
+// has no timeout, so a held lock is tried again until the wait runs out: every millisecond, or
+// a writer back for its next write would keep overtaking those that wait.
 int lockExclusive(const std::string& path, std::string& error) {
     const std::string lockPath = path + ".lock";
-    Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
     if (fd.get() < 0) {
         error = describe(lockPath, "cannot open lock", errno);
         return -1;
     }
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                error = lockPath + ": another process holds the lock; gave up after " +
+                        std::to_string(kLockWait.count()) + " seconds";
+                return -1;
+            }
+            const timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
+        } else if (errno != EINTR) {
             error = describe(lockPath, "cannot lock", errno);
             return -1;
         }
