@@ -7,8 +7,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -21,6 +25,8 @@ namespace vlregut {
 namespace {
 
 constexpr std::string_view kStoreFile = "/vlregut/registry.ini";
+// Only the store makes names like this, so only such files are ever cleaned up as temporaries.
+constexpr std::string_view kTemporaryMark = ".vlregut-";
 // A registry holds a handful of folders; anything this large is not one.
 constexpr std::size_t kMaxFileSize = std::size_t{1} << 20;
 constexpr mode_t kUserMode = 0600;
@@ -79,7 +85,10 @@ bool layerPath(Layer layer, std::string& path, std::string& error) {
         } else if (home != nullptr && home[0] == '/') {
             path = std::string(home) + "/.config";
         } else {
-            error = "cannot locate the user's configuration folder: HOME is not set";
+            error = "cannot locate the user's configuration folder: ";
+            error += home == nullptr ? "HOME is not set"
+                     : home[0] == 0  ? "HOME is empty"
+                                     : "HOME is not an absolute path: " + std::string(home);
             return false;
         }
         path += kStoreFile;
@@ -94,7 +103,8 @@ bool layerPath(Layer layer, std::string& path, std::string& error) {
             return true;
         }
     }
-    path = folders.front() + std::string(kStoreFile);
+    // The last folder is the system's own; desktops put their extra folders before it.
+    path = folders.back() + std::string(kStoreFile);
     return true;
 }
 
@@ -105,7 +115,8 @@ struct Loaded {
 };
 
 bool readText(const std::string& path, std::string& text, Loaded& loaded, std::string& error) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO in the store's place would hold the open for ever.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
             return true;
@@ -116,6 +127,10 @@ bool readText(const std::string& path, std::string& text, Loaded& loaded, std::s
     loaded.exists = true;
     if (::fstat(fd.get(), &loaded.info) != 0) {
         error = describe(path, "cannot read", errno);
+        return false;
+    }
+    if (!S_ISREG(loaded.info.st_mode)) {
+        error = path + ": not a regular file";
         return false;
     }
     // Read straight into the text, in one call for a file whose size stat tells; a file that
@@ -187,10 +202,16 @@ bool loadSnapshot(Layer layer, const std::string& path, Store::Snapshot& doc, st
     return true;
 }
 
+// New folders get exactly `mode`, whatever the umask.
 bool makeFolders(const std::string& folder, mode_t mode, std::string& error) {
     for (auto slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string prefix = folder.substr(0, slash);
-        if (::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) {
+        if (::mkdir(prefix.c_str(), mode) == 0) {
+            if (::chmod(prefix.c_str(), mode) != 0) {
+                error = describe(prefix, "cannot set the mode of the new folder", errno);
+                return false;
+            }
+        } else if (errno != EEXIST) {
             // Existing folders may refuse mkdir with another error, e.g. on a read-only mount.
             const int failure = errno;
             struct stat info;
@@ -205,16 +226,48 @@ bool makeFolders(const std::string& folder, mode_t mode, std::string& error) {
     }
 }
 
-// The lock sits beside the store because the store itself is replaced on every write.
+// A store that is a symbolic link is written through to its final target, so that the link
+// stays. Relative targets are taken from the link's folder.
+bool resolveLinks(std::string& path, std::string& error) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return true;
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
+        if (size < 0 || static_cast<std::size_t>(size) >= target.size()) {
+            error = describe(path, "cannot read the link", size < 0 ? errno : ENAMETOOLONG);
+            return false;
+        }
+        target.resize(static_cast<std::size_t>(size));
+        path = target.starts_with('/') ? target : folderOf(path) + "/" + target;
+    }
+    error = describe(path, "cannot follow the link", ELOOP);
+    return false;
+}
+
+// The lock sits beside the store because the store itself is replaced on every write. flock
+// has no timeout, so a held lock is tried again until the wait runs out: every millisecond, or
+// a writer back for its next write would keep overtaking those that wait.
 int lockExclusive(const std::string& path, std::string& error) {
     const std::string lockPath = path + ".lock";
-    Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
     if (fd.get() < 0) {
         error = describe(lockPath, "cannot open lock", errno);
         return -1;
     }
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                error = lockPath + ": another process holds the lock; gave up after " +
+                        std::to_string(kLockWait.count()) + " seconds";
+                return -1;
+            }
+            const timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
+        } else if (errno != EINTR) {
             error = describe(lockPath, "cannot lock", errno);
             return -1;
         }
@@ -238,24 +291,51 @@ bool syncFolder(const std::string& folder) {
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
+std::string temporaryPrefix(const std::string& path) {
+    const std::string folder = folderOf(path);
+    return folder + "/." + path.substr(folder.size() + 1) + std::string(kTemporaryMark);
+}
+
+// The new file keeps the old one's owner, group and mode; whichever cannot be kept (only root may
+// give a file away) is named rather than silently changed.
+bool keepOwnership(int fd, const std::string& path, const struct stat& old, std::string& error) {
+    const auto cannotKeep = [&](const std::string& what) {
+        error = describe(path, "cannot save: cannot keep its " + what, errno);
+        return false;
+    };
+    struct stat created;
+    if (::fstat(fd, &created) != 0) {
+        return cannotKeep("owner, group and mode (fstat)");
+    }
+    if (created.st_uid != old.st_uid && ::fchown(fd, old.st_uid, -1) != 0) {
+        return cannotKeep("owner (uid " + std::to_string(old.st_uid) + ")");
+    }
+    if (created.st_gid != old.st_gid && ::fchown(fd, -1, old.st_gid) != 0) {
+        return cannotKeep("group (gid " + std::to_string(old.st_gid) + ")");
+    }
+    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(old.st_mode & 07777));
+        return cannotKeep("mode (" + std::string(mode) + ")");
+    }
+    return true;
+}
+
 // Readers never lock: they see the old file or the new one, never a mix.
 bool replaceFile(const std::string& path, std::string_view text, const Loaded& old, mode_t newMode,
                  std::string& error) {
-    std::string temporary = path + ".XXXXXX";
+    std::string temporary = temporaryPrefix(path) + "XXXXXX";
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         error = describe(path, "cannot save (mkstemp)", errno);
         return false;
     }
-    struct stat created;
+    if (old.exists && !keepOwnership(fd.get(), path, old.info, error)) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
     const char* step = nullptr;
-    if (::fstat(fd.get(), &created) != 0) {
-        step = "fstat";
-    } else if (old.exists &&
-               (created.st_uid != old.info.st_uid || created.st_gid != old.info.st_gid) &&
-               ::fchown(fd.get(), old.info.st_uid, old.info.st_gid) != 0) {
-        step = "fchown";
-    } else if (::fchmod(fd.get(), old.exists ? old.info.st_mode & 07777 : newMode) != 0) {
+    if (!old.exists && ::fchmod(fd.get(), newMode) != 0) {
         step = "fchmod";
     } else if (!writeAll(fd.get(), text)) {
         step = "write";
@@ -283,7 +363,7 @@ bool replaceFile(const std::string& path, std::string_view text, const Loaded& o
 // beside the store belongs to a writer that died mid-write.
 void removeAbandonedTemporaries(const std::string& path) {
     const std::string folder = folderOf(path);
-    const std::string prefix = path.substr(folder.size() + 1) + ".";
+    const std::string prefix = temporaryPrefix(path).substr(folder.size() + 1);
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
         return;
@@ -319,7 +399,7 @@ class PosixStore final : public Store {
             return false;
         }
         const bool user = layer == Layer::User;
-        if (!makeFolders(folderOf(path), user ? 0700 : 0755, error)) {
+        if (!makeFolders(folderOf(path), user ? 0700 : 0755, error) || !resolveLinks(path, error)) {
             return false;
         }
         const Fd lock(lockExclusive(path, error));
@@ -350,7 +430,8 @@ std::unique_ptr<Store> openDefaultStore() {
 const char* layerLocations() {
     return "The user's layer is $XDG_CONFIG_HOME/vlregut/registry.ini (default\n"
            "~/.config/vlregut/registry.ini); the machine-wide layer is vlregut/registry.ini in\n"
-           "the first folder of $XDG_CONFIG_DIRS (default /etc/xdg) that has one.\n";
+           "the first folder of $XDG_CONFIG_DIRS (default /etc/xdg) that has one, or else in\n"
+           "the last folder of that list.\n";
 }
 
 }  // namespace vlregut

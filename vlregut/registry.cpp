@@ -53,11 +53,39 @@ Result Registry::load(View view, std::vector<Store::Snapshot>& docs) {
 }
 
 Result Registry::update(Layer layer, const Store::Edit& edit) {
+    // A request that changes nothing needs no lock, and so no write access either.
+    Store::Snapshot now;
     std::string error;
+    if (!store_.read(layer, now, error)) {
+        return {Status::Failed, error};
+    }
+    if (ini::Document copy = *now; !edit(copy)) {
+        return {};
+    }
     if (!store_.update(layer, edit, error)) {
         return {Status::Failed, error};
     }
     return {};
+}
+
+// A remove from the user's layer that found nothing there may leave the product or entry showing
+// through from the machine-wide layer; that is worth saying. `entry` is empty for a product.
+Result Registry::nothingRemoved(Layer layer, std::string_view product, std::string_view entry,
+                                bool known) {
+    Store::Snapshot system = std::make_shared<ini::Document>();
+    std::string error;
+    if (layer == Layer::User && !store_.read(Layer::System, system, error)) {
+        return {Status::Failed, error};
+    }
+    const std::string what = entry.empty()
+                                 ? "product " + std::string(product)
+                                 : "entry " + std::string(entry) + " of " + std::string(product);
+    if (entry.empty() ? ini::findSection(*system, product).has_value()
+                      : ini::findValue(*system, product, entry).has_value()) {
+        return {Status::NotFound, what + " is machine-wide only; --system removes it from there"};
+    }
+    known = known || ini::findSection(*system, product).has_value();
+    return entry.empty() || !known ? noProduct(product) : noEntry(product, entry);
 }
 
 Result Registry::findProduct(View view, std::string_view product) {
@@ -192,7 +220,7 @@ Result Registry::remove(Layer layer, std::string_view product) {
         return removed;
     });
     if (stored.status == Status::Ok && !removed) {
-        return noProduct(product);
+        return nothingRemoved(layer, product, {}, false);
     }
     return stored;
 }
@@ -212,7 +240,7 @@ Result Registry::remove(Layer layer, std::string_view product, std::string_view 
         return removed;
     });
     if (stored.status == Status::Ok && !removed) {
-        return known ? noEntry(product, entry) : noProduct(product);
+        return nothingRemoved(layer, product, entry, known);
     }
     return stored;
 }

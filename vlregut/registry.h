@@ -40,6 +40,8 @@ class Registry {
   private:
     Result load(View view, std::vector<Store::Snapshot>& docs);
     Result update(Layer layer, const Store::Edit& edit);
+    Result nothingRemoved(Layer layer, std::string_view product, std::string_view entry,
+                          bool known);
 
     Store& store_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -9,6 +10,9 @@
 namespace vlregut {
 
 enum class Layer { System, User };
+
+// How long a writer waits for another process's write lock before it fails.
+inline constexpr std::chrono::seconds kLockWait{10};
 
 // Where the layers live: files on POSIX systems, registry keys on Windows. Errors are one line
 // naming the place and the fault, without a program name.

@@ -275,9 +275,13 @@ class WriteLock {
             return false;
         }
         // An abandoned mutex is still ours: its holder died between two atomic value writes.
-        const DWORD waited = WaitForSingleObject(mutex_, INFINITE);
+        const auto wait = std::chrono::milliseconds(kLockWait).count();
+        const DWORD waited = WaitForSingleObject(mutex_, static_cast<DWORD>(wait));
         held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-        if (!held_) {
+        if (waited == WAIT_TIMEOUT) {
+            error = name + ": another process holds the lock; gave up after " +
+                    std::to_string(kLockWait.count()) + " seconds";
+        } else if (!held_) {
             error = name + ": cannot lock: " + systemMessage(GetLastError());
         }
         return held_;

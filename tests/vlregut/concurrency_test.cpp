@@ -15,15 +15,27 @@ namespace {
 
 using Concurrency = Registry;
 
-// Writers hardly ever overlap by chance, so this holds the lock on purpose while another
-// process tries to write.
+// Writers hardly ever overlap by chance, so this holds the lock on purpose while other
+// processes try to write: one gives up after ten seconds, the next waits until it is released.
 TEST_F(Concurrency, WritersWaitForTheLockHolder) {
     put(Layer::System, kSuite);
+#ifdef _WIN32
+    const std::string lock = "Local\\vlregut-user-store-";  // and the user's SID
+#else
+    const std::string lock = userFile() + ".lock";
+#endif
     std::future<support::Outcome> other;
     std::string error;
     const bool stored = vlregut::openDefaultStore()->update(
         Layer::User,
         [&](vlregut::ini::Document& doc) {
+            const auto start = std::chrono::steady_clock::now();
+            const auto late = vlreg({"set", kSuite, "Late", "/c"});
+            EXPECT_GE(std::chrono::steady_clock::now() - start, vlregut::kLockWait);
+            EXPECT_EQ(late.status, 2);
+            const std::string holds = ": another process holds the lock; gave up after 10 seconds";
+            EXPECT_TRUE(late.err.starts_with("vlreg: " + lock) && late.err.ends_with(holds + kEol))
+                << late.err;
             other = std::async(std::launch::async, vlreg,
                                std::vector<std::string>{"set", kSuite, "Second", "/b"});
             EXPECT_EQ(other.wait_for(1s), std::future_status::timeout);

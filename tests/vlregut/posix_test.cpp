@@ -1,7 +1,9 @@
 // What only the file store of POSIX systems does: where its files are, their layout and modes,
 // how a file that cannot be used is reported, and what a writer killed mid-write leaves.
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,6 +40,7 @@ TEST_F(PosixStore, EditsKeepLayoutAndModeAndLeaveTheSystemFileAlone) {
     ASSERT_TRUE(VlRegSetInstallDir("DocsDir", "/d"));
     EXPECT_EQ(support::readFile(userFile()), "[vlregut-test-Suite]\nDocsDir=/d\n");
     EXPECT_EQ(modeOf(userFile()), 0600u);
+    EXPECT_EQ(modeOf(root_ / "home/vlregut"), 0700u);
 
     support::writeFile(userFile(), "; mine\n[vlregut-test-suite]\ndocsdir = /d\n");
     ASSERT_EQ(chmod(userFile().c_str(), 0640), 0);
@@ -56,18 +59,42 @@ TEST_F(PosixStore, RelativeConfigHomeIsIgnored) {
     ASSERT_TRUE(VlRegSetInstallDir("DocsDir", "/d"));
     EXPECT_EQ(support::readFile(root_ / ".config/vlregut/registry.ini"),
               "[vlregut-test-Suite]\nDocsDir=/d\n");
+
+    const std::pair<const char*, std::string> homes[] = {{nullptr, "HOME is not set"},
+                                                         {"", "HOME is empty"},
+                                                         {"h", "HOME is not an absolute path: h"}};
+    for (const auto& [home, fault] : homes) {
+        home != nullptr ? setenv("HOME", home, 1) : unsetenv("HOME");
+        EXPECT_EQ(vlreg({"add", "P"}).err,
+                  "vlreg: cannot locate the user's configuration folder: " + fault + "\n");
+    }
 }
 
+// Writes go to the first folder that has a store, or else to the last (the system's own, after
+// the desktops' extra ones); what they create there everyone may read, whatever the umask.
 TEST_F(PosixStore, SystemLayerLivesInTheFirstFolderThatHasOne) {
     setenv("XDG_CONFIG_DIRS", (":relative:" + root_ / "sys1" + ":" + root_ / "sys2").c_str(), 1);
-    support::writeFile(systemFile(2), "[Found]\n");
+    support::writeFile(systemFile(1), "[Found]\n");
     EXPECT_EQ(vlreg({"--system", "add", "A"}).status, 0);
-    EXPECT_EQ(support::readFile(systemFile(2)), "[Found]\n\n[A]\n");
-    EXPECT_FALSE(std::filesystem::exists(systemFile(1)));
+    EXPECT_EQ(support::readFile(systemFile(1)), "[Found]\n\n[A]\n");
+    EXPECT_FALSE(std::filesystem::exists(root_ / "sys2"));
 
-    std::filesystem::remove_all(root_ / "sys2");
+    std::filesystem::remove_all(root_ / "sys1");
+    const mode_t umasked = umask(077);
     EXPECT_EQ(vlreg({"--system", "add", "B"}).status, 0);
-    EXPECT_EQ(support::readFile(systemFile(1)), "[B]\n");
+    umask(umasked);
+    EXPECT_EQ(support::readFile(systemFile(2)), "[B]\n");
+    EXPECT_FALSE(std::filesystem::exists(root_ / "sys1"));
+    EXPECT_EQ(modeOf(root_ / "sys2"), 0755u);
+    EXPECT_EQ(modeOf(root_ / "sys2/vlregut"), 0755u);
+    EXPECT_EQ(modeOf(systemFile(2)), 0644u);
+
+    // A request that changes nothing takes no lock, so only a change finds it unusable.
+    std::filesystem::remove(systemFile(2) + ".lock");
+    std::filesystem::create_directory(systemFile(2) + ".lock");
+    EXPECT_EQ(vlreg({"--system", "add", "B"}).status, 0);
+    EXPECT_EQ(vlreg({"--system", "add", "C"}).err,
+              "vlreg: " + systemFile(2) + ".lock: cannot open lock: Is a directory\n");
 }
 
 const std::string kValid = "[vlregut-test-Suite]\nDocsDir=/d\n";
@@ -77,7 +104,7 @@ struct BadStore {
     Layer layer;
     std::string bytes;
     std::string fault;  // after the file's path; empty: as the parser reports it
-    enum Shape { File, Folder, Unreadable } shape = File;
+    enum Shape { File, Folder, Fifo, Unreadable } shape = File;
     std::size_t padTo = 0;  // with comment lines
 };
 using support::PrintTo;
@@ -96,7 +123,8 @@ const BadStore kBadStores[] = {
     {"TenMegabytes",     Layer::User,   kValid, ": larger than 1 MiB", BadStore::File, 10'000'000},
     {"OverOneMiB",       Layer::System, kValid, ": larger than 1 MiB", BadStore::File,
      (std::size_t{1} << 20) + 1},
-    {"Folder",           Layer::User,   "", ": cannot read: Is a directory", BadStore::Folder},
+    {"Folder",           Layer::User,   "", ": not a regular file", BadStore::Folder},
+    {"Fifo",             Layer::User,   "", ": not a regular file", BadStore::Fifo},
     {"Unreadable",       Layer::User,   kValid, ": cannot open: Permission denied",
      BadStore::Unreadable},
 };
@@ -121,6 +149,9 @@ TEST_P(BadStores, AreReportedAndNeverTouched) {
     ASSERT_TRUE(selectProduct(kSuite));
     if (c.shape == BadStore::Folder) {
         std::filesystem::create_directories(file);
+    } else if (c.shape == BadStore::Fifo) {
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
     } else {
         support::writeFile(file, support::padded(c.bytes, c.padTo));
     }
@@ -191,17 +222,6 @@ TEST_F(PosixStore, NoWriteLeavesAFileThatReadsRefuse) {
     EXPECT_EQ(get("DocsDir"), "/d");
 }
 
-TEST_F(PosixStore, NextWriteRemovesTemporariesOfAKilledWriter) {
-    put(Layer::User, kSuite);
-    const std::string folder = std::filesystem::path(userFile()).parent_path().string();
-    support::writeFile(folder + "/registry.ini.Ab12Z9", "[half");  // as left by a killed writer
-    support::writeFile(folder + "/registry.ini.keep", "");         // not a temporary's name
-    ASSERT_TRUE(selectProduct(kSuite));
-    ASSERT_TRUE(VlRegSetInstallDir("DocsDir", "/d"));
-    EXPECT_FALSE(std::filesystem::exists(folder + "/registry.ini.Ab12Z9"));
-    EXPECT_TRUE(std::filesystem::exists(folder + "/registry.ini.keep"));
-}
-
 // Random tests print their seed; VLREGUT_TEST_SEED=<seed> replays a run.
 unsigned testSeed() {
     const char* given = std::getenv("VLREGUT_TEST_SEED");
@@ -217,6 +237,71 @@ std::set<std::string> filesIn(const std::string& folder) {
         files.insert(file.path().filename());
     }
     return files;
+}
+
+TEST_F(PosixStore, NextWriteRemovesTemporariesOfAKilledWriterAndNothingElse) {
+    put(Layer::User, kSuite);
+    const std::string folder = root_ / "home/vlregut";
+    support::writeFile(folder + "/.registry.ini.vlregut-Ab12Z9", "[half");  // a killed writer's
+    // Backups, package managers' and editors' files.
+    std::set<std::string> kept{"registry.ini.backup", "registry.ini.rpmnew",
+                               "registry.ini.bak001", "registry.ini.dpkg-old",
+                               ".registry.ini.swp",   "registry.ini~"};
+    for (const std::string& name : kept) {
+        support::writeFile(folder + "/" + name, "");
+    }
+    ASSERT_TRUE(selectProduct(kSuite));
+    ASSERT_TRUE(VlRegSetInstallDir("DocsDir", "/d"));
+    kept.insert({"registry.ini", "registry.ini.lock"});
+    EXPECT_EQ(filesIn(folder), kept);
+}
+
+// A store that is a link is written through to its target, beside which the lock and the
+// temporary go.
+TEST_F(PosixStore, WritesGoThroughALinkAndKeepIt) {
+    support::writeFile(root_ / "dotfiles/registry.ini", kValid);
+    std::filesystem::create_directories(root_ / "home/vlregut");
+    std::filesystem::create_symlink("../../dotfiles/registry.ini", userFile());
+    ASSERT_TRUE(selectProduct(kSuite));
+    ASSERT_TRUE(VlRegSetInstallDir("DocsDir", "/new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(userFile()));
+    EXPECT_EQ(support::readFile(root_ / "dotfiles/registry.ini"),
+              "[vlregut-test-Suite]\nDocsDir=/new\n");
+    EXPECT_EQ(filesIn(root_ / "dotfiles"),
+              (std::set<std::string>{"registry.ini", "registry.ini.lock"}));
+}
+
+// Only root may give a file away, so a group member cannot rewrite a group-managed store that
+// another user owns: the report says what could not be kept, and the store stays as it was.
+TEST_F(PosixStore, GroupManagedStoreSaysWhatCannotBeKept) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to write as another user of the store's group";
+    }
+    constexpr unsigned kNobody = 65534;  // and the group nogroup
+    const std::string folder = root_ / "home/vlregut";
+    support::writeFile(userFile(), kValid);
+    ASSERT_EQ(chmod(root_.path().c_str(), 0755), 0);
+    ASSERT_EQ(chown(folder.c_str(), 0, kNobody) | chmod(folder.c_str(), 02775), 0);
+    ASSERT_EQ(chown(userFile().c_str(), 0, kNobody) | chmod(userFile().c_str(), 0664), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            _exit(2);
+        }
+        std::string error;
+        vlregut::openDefaultStore()->update(
+            Layer::User, [](auto& doc) { return vlregut::ini::setValue(doc, kSuite, "D", "/x"); },
+            error);
+        const std::string expected =
+            userFile() + ": cannot save: cannot keep its owner (uid 0): Operation not permitted";
+        std::cerr << (error == expected ? "" : "got: " + error + "\n");
+        _exit(error == expected ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(support::readFile(userFile()), kValid);
+    EXPECT_EQ(filesIn(folder), (std::set<std::string>{"registry.ini", "registry.ini.lock"}));
 }
 
 constexpr int kToggled = 40;

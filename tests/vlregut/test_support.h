@@ -41,7 +41,7 @@ class Registry : public ::testing::Test {
     std::string userFile() const {
         return root_ / "home/vlregut/registry.ini";
     }
-    std::string systemFile(int n = 1) const {
+    std::string systemFile(int n = 2) const {  // new stores go in the last folder
         return root_ / ("sys" + std::to_string(n) + "/vlregut/registry.ini");
     }
     support::TempFolder root_{"vlregut-test"};

@@ -73,6 +73,9 @@ TEST_F(Tool, CommandsExitCodesAndOutput) {
     EXPECT_EQ(dump(Layer::User, kSuite), "");
     EXPECT_EQ(dump(Layer::System, kSuite), "");
     EXPECT_EQ(dump(Layer::System, tools), tools + "{}");
+    EXPECT_EQ(
+        vlreg({"remove", tools}).err,
+        "vlreg: product " + tools + " is machine-wide only; --system removes it from there" + kEol);
 }
 
 TEST_F(Tool, HelpSaysWhereTheLayersLive) {
