@@ -1,6 +1,9 @@
 #include "vlregut/ini.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
+#include <limits>
 
 #include "vlregut/names.h"
 
@@ -10,18 +13,13 @@ namespace {
 using Kind = Line::Kind;
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kLf = "\n";
+constexpr std::string_view kCrLf = "\r\n";
 constexpr auto npos = std::string_view::npos;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-std::string_view trimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
 // Where the first byte lies that no line may hold: a NUL, or a CR that does not end a line.
@@ -39,35 +37,295 @@ std::string strayByteFault(std::string_view text) {
     return text.find('\r') != npos ? "carriage return not followed by a line feed" : "NUL byte";
 }
 
-std::optional<std::string> classify(Line& line) {
-    const std::string_view text = line.text;
-    const std::string_view body = trimBlanks(text);
-    if (body.empty()) {
-        line.kind = Kind::Blank;
-    } else if (body.front() == ';' || body.front() == '#') {
-        line.kind = Kind::Comment;
-    } else if (body.front() == '[') {
-        if (body.back() != ']') {
+// Names are checked and hashed eight bytes at a time: a store may hold thousands, and every
+// program of the suite reads the store as it starts.
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kMix = 0x9E3779B97F4A7C15u;
+
+// Non-zero when a byte of word is below limit (at most 0x80); the lowest flagged byte is the
+// first such byte.
+constexpr std::uint64_t below(std::uint64_t word, std::uint64_t limit) {
+    return (word - kOnes * limit) & ~word & (kOnes * 0x80);
+}
+
+// Non-zero when a name may not hold a byte of word: a control byte.
+constexpr std::uint64_t controls(std::uint64_t word) {
+    return below(word, 0x20) | below(word ^ (kOnes * 0x7f), 1);
+}
+
+// A name is hashed a word at a time; a last short word is filled up with 'a', which passes
+// every check. Setting bit 5 of every byte folds A-Z, so names that sameName matches hash alike.
+void mix(std::uint64_t& mixed, std::uint64_t word) {
+    mixed = (mixed ^ (word | (kOnes * 0x20))) * kMix;
+    mixed ^= mixed >> 32;
+}
+
+std::uint64_t filledUp(std::uint64_t word, std::size_t kept) {
+    const std::uint64_t mask = (std::uint64_t{1} << 8 * kept) - 1;
+    return (word & mask) | (kOnes * 'a' & ~mask);
+}
+
+std::uint32_t finish(std::uint64_t mixed, std::size_t length) {
+    // Multiplying carries bits only upwards: the last word's top bytes still need spreading.
+    mixed = (mixed ^ length) * kMix;
+    return static_cast<std::uint32_t>(mixed ^ mixed >> 32);
+}
+
+std::uint64_t load(const char* at) {
+    static_assert(std::endian::native == std::endian::little, "a word's first bytes are its low");
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// Checks a name as isValidProductId (stop ']') or isValidEntryName (stop '=') do, where the
+// line's layout has already kept out edge blanks and a leading '[', ';' or '#'. Bytes up to
+// `end` may be read.
+[[gnu::always_inline]] inline bool checkName(std::string_view name, const char* end, char stop,
+                                             std::uint32_t& hash) {
+    if (name.empty() || name.size() > kMaxNameLength) {
+        return false;
+    }
+    const std::uint64_t stops = kOnes * static_cast<unsigned char>(stop);
+    std::uint64_t bad = 0;
+    std::uint64_t mixed = 0;
+    for (std::size_t at = 0; at < name.size(); at += 8) {
+        const std::size_t left = name.size() - at;
+        std::uint64_t word = 0;
+        if (end - (name.data() + at) >= 8) {
+            word = load(name.data() + at);
+        } else {
+            std::memcpy(&word, name.data() + at, left);
+        }
+        word = left < 8 ? filledUp(word, left) : word;
+        bad |= controls(word) | below(word ^ stops, 1);
+        mix(mixed, word);
+    }
+    hash = finish(mixed, name.size());
+    return bad == 0;
+}
+
+const char* endOfLine(const char* at, const char* end) {
+    const auto* newline = static_cast<const char*>(std::memchr(at, '\n', end - at));
+    return newline == nullptr ? end : newline;
+}
+
+// Reads the line that starts at `at`: its parts, the hash of its name, and where the next line
+// starts. Returns what the format refuses in it, if anything. Every read of a store goes through
+// here for each line, hence pointers, and inlined into its few callers.
+[[gnu::always_inline]] inline const char* readLine(std::string_view text, const char* at,
+                                                   Line& line, std::uint32_t& hash,
+                                                   const char*& next) {
+    const char* const end = text.data() + text.size();
+    const char* last = endOfLine(at, end);
+    next = last == end ? end : last + 1;
+    line.eol = last == end ? std::string_view{} : last > at && last[-1] == '\r' ? kCrLf : kLf;
+    last -= line.eol.size() > 1 ? 1 : 0;
+    line.text = {at, static_cast<std::size_t>(last - at)};
+    line.name = {};
+    line.value = {};
+    const char* first = at;
+    while (first < last && isBlank(*first)) {
+        ++first;
+    }
+    if (first == last || *first == ';' || *first == '#') {
+        line.kind = first == last ? Kind::Blank : Kind::Comment;
+        return nullptr;
+    }
+    if (*first == '[') {
+        while (isBlank(last[-1])) {
+            --last;  // stops at the '[' at the latest
+        }
+        if (last - first < 2 || last[-1] != ']') {
             return "expected ']' at the end of the section header";
         }
-        line.name = trimBlanks(body.substr(1, body.size() - 2));
-        if (!isValidProductId(line.name)) {
-            return "invalid product id in section header";
-        }
         line.kind = Kind::Section;
-    } else {
-        const auto equals = text.find('=');
-        if (equals == npos) {
-            return "expected [section] or key=value";
+        const char* from = first + 1;
+        const char* to = last - 1;
+        while (from < to && isBlank(*from)) {
+            ++from;
         }
-        line.name = trimBlanks(text.substr(0, equals));
-        if (!isValidEntryName(line.name)) {
-            return "invalid entry name";
+        while (to > from && isBlank(to[-1])) {
+            --to;
         }
-        line.value = text.substr(equals + 1);
-        line.kind = Kind::Entry;
+        line.name = {from, static_cast<std::size_t>(to - from)};
+        return checkName(line.name, end, ']', hash) ? nullptr
+                                                    : "invalid product id in section header";
+    }
+    const char* equals = static_cast<const char*>(std::memchr(first, '=', last - first));
+    if (equals == nullptr) {
+        return "expected [section] or key=value";
+    }
+    line.kind = Kind::Entry;
+    line.value = {equals + 1, static_cast<std::size_t>(last - equals - 1)};
+    while (equals > first && isBlank(equals[-1])) {
+        --equals;
+    }
+    line.name = {first, static_cast<std::size_t>(equals - first)};
+    return checkName(line.name, end, '=', hash) ? nullptr : "invalid entry name";
+}
+
+std::string_view nameOf(std::string_view text, const Span& span) {
+    return text.substr(span.name, span.length);
+}
+
+// The position among spans of the one named like name, or kNone. The index is an
+// open-addressing table of 1 + positions, kept at most half full.
+std::size_t findName(std::string_view text, const std::vector<std::uint32_t>& index,
+                     const std::vector<Span>& spans, std::string_view name, std::uint32_t hash) {
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t slot = hash & mask; !index.empty() && index[slot] != 0;
+         slot = (slot + 1) & mask) {
+        const Span& span = spans[index[slot] - 1];
+        if (span.hash == hash && sameName(nameOf(text, span), name)) {
+            return index[slot] - 1;
+        }
+    }
+    return kNone;
+}
+
+// The position of an earlier span with the same name as the last, or kNone. While the spans are
+// `few` or fewer they are compared in turn; then an index gets them all.
+std::size_t firstOfLast(std::string_view text, std::vector<std::uint32_t>& index,
+                        const std::vector<Span>& spans, std::size_t few) {
+    const std::size_t last = spans.size() - 1;
+    const Span& added = spans[last];
+    const auto same = [&](const Span& span) {
+        return span.hash == added.hash && sameName(nameOf(text, span), nameOf(text, added));
+    };
+    if (spans.size() <= few) {
+        const auto first = std::find_if(spans.begin(), spans.end() - 1, same);
+        return first == spans.end() - 1 ? kNone : static_cast<std::size_t>(first - spans.begin());
+    }
+    if (2 * spans.size() > index.size()) {
+        index.assign(std::bit_ceil(2 * spans.size() + 1), 0);
+        const std::size_t mask = index.size() - 1;
+        for (std::size_t at = 0; at < last; ++at) {
+            std::size_t slot = spans[at].hash & mask;
+            while (index[slot] != 0) {
+                slot = (slot + 1) & mask;
+            }
+            index[slot] = static_cast<std::uint32_t>(at + 1);
+        }
+    }
+    const std::size_t mask = index.size() - 1;
+    std::size_t slot = added.hash & mask;
+    for (; index[slot] != 0; slot = (slot + 1) & mask) {
+        if (same(spans[index[slot] - 1])) {
+            return index[slot] - 1;
+        }
+    }
+    index[slot] = static_cast<std::uint32_t>(last + 1);
+    return kNone;
+}
+
+Span spanOf(std::string_view text, const Line& line, std::uint32_t hash) {
+    const auto name = static_cast<std::uint32_t>(line.name.data() - text.data());
+    return {name, static_cast<std::uint32_t>(line.name.size()),
+            static_cast<std::uint32_t>(text.size()), hash};
+}
+
+std::string lineOf(std::string_view text, const Span& span) {
+    return std::to_string(1 + std::count(text.begin(), text.begin() + span.name, '\n'));
+}
+
+// Most sections hold a few entries, compared in turn; a section with more gets an index.
+constexpr std::size_t kFewEntries = 8;
+
+// Checks every line of the document's text and finds its sections, and its lines if asked.
+template <bool keepLines>
+std::optional<ParseError> scan(Document& doc) {
+    const std::string_view text = source(doc);
+    doc.lines.clear();
+    doc.sections.clear();
+    doc.index.clear();
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+        return ParseError{1, "larger than 4 GiB"};
+    }
+    doc.bom = text.starts_with(kBom);
+    // Room for a section every 32 bytes spares growing them, as most stores have fewer.
+    doc.sections.reserve(text.size() / 32);
+    doc.index.assign(std::bit_ceil(text.size() / 16 + 1), 0);
+    const char* const stray = text.data() + std::min(firstStrayByte(text), text.size());
+    std::vector<Span> entries;  // of the section read last
+    std::vector<std::uint32_t> entryIndex;
+    Line line;
+    std::uint32_t hash = 0;
+    const char* next = text.data() + (doc.bom ? kBom.size() : 0);
+    for (int number = 1; next < text.data() + text.size(); ++number) {
+        const char* const at = next;
+        const char* fault = readLine(text, at, line, hash, next);
+        if (line.text.data() + line.text.size() > stray) {
+            return ParseError{number, strayByteFault(line.text)};
+        }
+        if (fault != nullptr) {
+            return ParseError{number, fault};
+        }
+        if (line.kind == Kind::Section) {
+            if (!doc.sections.empty()) {
+                doc.sections.back().end = static_cast<std::uint32_t>(at - text.data());
+            }
+            doc.sections.push_back(spanOf(text, line, hash));
+            const auto first = firstOfLast(text, doc.index, doc.sections, 0);
+            if (first != kNone) {
+                return ParseError{number, "duplicate section [" + std::string(line.name) +
+                                              "], first at line " +
+                                              lineOf(text, doc.sections[first])};
+            }
+            entries.clear();
+            entryIndex.clear();
+        } else if (line.kind == Kind::Entry) {
+            if (doc.sections.empty()) {
+                return ParseError{number, "key=value before any [section]"};
+            }
+            entries.push_back(spanOf(text, line, hash));
+            const auto first =
+                entries.size() == 1 ? kNone : firstOfLast(text, entryIndex, entries, kFewEntries);
+            if (first != kNone) {
+                return ParseError{number, "duplicate entry " + std::string(line.name) +
+                                              ", first at line " + lineOf(text, entries[first])};
+            }
+        }
+        if constexpr (keepLines) {
+            doc.lines.push_back(line);
+        }
     }
     return std::nullopt;
+}
+
+// The first edit builds the lines; the text was checked when it was parsed.
+void makeEditable(Document& doc) {
+    if (!doc.edited) {
+        scan<true>(doc);
+        doc.sections = {};
+        doc.index = {};
+        doc.edited = true;
+    }
+}
+
+// The position of the product's section in doc.sections, or kNone.
+std::size_t sectionOf(const Document& doc, std::string_view product) {
+    std::uint32_t hash = 0;
+    return checkName(product, product.data() + product.size(), ']', hash)
+               ? findName(source(doc), doc.index, doc.sections, product, hash)
+               : kNone;
+}
+
+// Calls found(line) for each entry of a section in order, until it returns true.
+template <typename Found>
+void forEachEntry(const Document& doc, const Span& section, Found found) {
+    const std::string_view text = source(doc);
+    const char* const end = text.data() + section.end;
+    const auto header = text.find('\n', section.name);
+    const char* next = header == npos ? end : text.data() + header + 1;
+    Line line;
+    std::uint32_t hash = 0;
+    while (next < end) {
+        readLine(text, next, line, hash, next);
+        if (line.kind == Kind::Entry && found(line)) {
+            return;
+        }
+    }
 }
 
 std::size_t sectionAt(const Document& doc, std::string_view product) {
@@ -108,9 +366,6 @@ std::size_t afterLastEntry(const Document& doc, std::size_t header) {
     }
     return after;
 }
-
-constexpr std::string_view kLf = "\n";
-constexpr std::string_view kCrLf = "\r\n";
 
 // New lines follow the file's own line breaks, so a file edited on Windows stays consistent.
 void insertLine(Document& doc, std::size_t at, Line line) {
@@ -157,105 +412,30 @@ Line makeEntry(Document& doc, std::string_view entry, std::string_view value) {
     return line;
 }
 
-std::size_t countLines(std::string_view text) {
-    std::size_t lines = 1;
-    for (auto at = text.find('\n'); at != npos; at = text.find('\n', at + 1)) {
-        ++lines;
-    }
-    return lines;
-}
-
-// The sections and entries read so far, found by name without regard to ASCII case, to report
-// a name that comes twice. An open-addressing table of line numbers, sized once for the whole
-// text: a large file costs one allocation, not one per name.
-class Names {
-  public:
-    explicit Names(std::size_t lines) : slots_(std::bit_ceil(lines + lines / 2 + 1)) {}
-
-    // The number of an earlier line of the same scope (0 for sections, a section's number for
-    // its entries) and name; otherwise records this one and answers 0.
-    int firstOf(const Document& doc, int scope, std::string_view name, int number) {
-        const std::size_t mask = slots_.size() - 1;
-        const std::size_t hash = foldedHash(name) ^ (static_cast<std::size_t>(scope) * 0x9E3779B9u);
-        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-            Slot& slot = slots_[at];
-            if (slot.number == 0) {
-                slot = {number, scope};
-                return 0;
-            }
-            if (slot.scope == scope && sameName(doc.lines[slot.number - 1].name, name)) {
-                return slot.number;
-            }
-        }
-    }
-
-  private:
-    struct Slot {
-        int number = 0;  // of the line; 0: free
-        int scope = 0;
-    };
-    std::vector<Slot> slots_;
-};
-
 }  // namespace
 
 std::optional<ParseError> parse(std::string_view text, Document& doc) {
-    return parse(std::string(text), doc);
+    return parse(Text(text.begin(), text.end()), doc);
+}
+
+std::optional<ParseError> parse(Text&& text, Document& doc) {
+    doc = Document{};
+    doc.text = std::make_shared<const Text>(std::move(text));
+    auto fault = scan<false>(doc);
+    if (fault) {
+        doc = Document{};
+    }
+    return fault;
 }
 
 std::string_view source(const Document& doc) {
-    return doc.storage.empty() ? std::string_view{} : *doc.storage.front();
-}
-
-std::optional<ParseError> parse(std::string&& whole, Document& doc) {
-    doc = Document{};
-    std::string_view text = keep(doc, std::move(whole));
-    if (text.starts_with(kBom)) {
-        doc.bom = true;
-        text.remove_prefix(kBom.size());
-    }
-    const char* const start = text.data();
-    const std::size_t stray = firstStrayByte(text);
-    const std::size_t lines = countLines(text);
-    doc.lines.reserve(lines);
-    Names names(lines);
-    int section = 0;  // the number of the section line read last
-    for (int number = 1; !text.empty(); ++number) {
-        Line line;
-        const auto end = text.find('\n');
-        line.text = text.substr(0, end);
-        text.remove_prefix(end == npos ? text.size() : end + 1);
-        if (end != npos) {
-            line.eol = line.text.ends_with('\r') ? kCrLf : kLf;
-            line.text.remove_suffix(line.eol.size() - 1);
-        }
-        if (static_cast<std::size_t>(line.text.data() - start) + line.text.size() > stray) {
-            return ParseError{number, strayByteFault(line.text)};
-        }
-        auto fault = classify(line);
-        if (!fault && line.kind == Kind::Section) {
-            if (const int first = names.firstOf(doc, 0, line.name, number)) {
-                fault = "duplicate section [" + std::string(line.name) + "], first at line " +
-                        std::to_string(first);
-            }
-            section = number;
-        } else if (!fault && line.kind == Kind::Entry) {
-            if (section == 0) {
-                fault = "key=value before any [section]";
-            } else if (const int first = names.firstOf(doc, section, line.name, number)) {
-                fault = "duplicate entry " + std::string(line.name) + ", first at line " +
-                        std::to_string(first);
-            }
-        }
-        if (fault) {
-            return ParseError{number, *fault};
-        }
-        doc.lines.push_back(line);
-    }
-    return std::nullopt;
+    return doc.text ? std::string_view(doc.text->data(), doc.text->size()) : std::string_view{};
 }
 
 std::string serialise(const Document& doc) {
+    if (!doc.edited) {
+        return std::string(source(doc));
+    }
     std::string text(doc.bom ? kBom : std::string_view{});
     for (const Line& line : doc.lines) {
         text += line.text;
@@ -265,6 +445,13 @@ std::string serialise(const Document& doc) {
 }
 
 std::optional<std::string> findSection(const Document& doc, std::string_view product) {
+    if (!doc.edited) {
+        const auto at = sectionOf(doc, product);
+        if (at == kNone) {
+            return std::nullopt;
+        }
+        return std::string(nameOf(source(doc), doc.sections[at]));
+    }
     const auto header = sectionAt(doc, product);
     if (header == kNone) {
         return std::nullopt;
@@ -274,6 +461,19 @@ std::optional<std::string> findSection(const Document& doc, std::string_view pro
 
 std::optional<std::string> findValue(const Document& doc, std::string_view product,
                                      std::string_view entry) {
+    if (!doc.edited) {
+        const auto at = sectionOf(doc, product);
+        std::optional<std::string> value;
+        if (at != kNone) {
+            forEachEntry(doc, doc.sections[at], [&](const Line& line) {
+                if (sameName(line.name, entry)) {
+                    value = line.value;
+                }
+                return value.has_value();
+            });
+        }
+        return value;
+    }
     const auto header = sectionAt(doc, product);
     const auto at = header == kNone ? kNone : entryAt(doc, header, entry);
     if (at == kNone) {
@@ -284,6 +484,10 @@ std::optional<std::string> findValue(const Document& doc, std::string_view produ
 
 std::vector<std::string> sections(const Document& doc) {
     std::vector<std::string> names;
+    // One of the two is empty.
+    for (const Span& section : doc.sections) {
+        names.emplace_back(nameOf(source(doc), section));
+    }
     for (const Line& line : doc.lines) {
         if (line.kind == Kind::Section) {
             names.emplace_back(line.name);
@@ -294,6 +498,16 @@ std::vector<std::string> sections(const Document& doc) {
 
 Entries entries(const Document& doc, std::string_view product) {
     Entries found;
+    if (!doc.edited) {
+        const auto at = sectionOf(doc, product);
+        if (at != kNone) {
+            forEachEntry(doc, doc.sections[at], [&](const Line& line) {
+                found.emplace_back(line.name, line.value);
+                return false;
+            });
+        }
+        return found;
+    }
     const auto header = sectionAt(doc, product);
     if (header != kNone) {
         const auto end = sectionEnd(doc, header);
@@ -307,6 +521,7 @@ Entries entries(const Document& doc, std::string_view product) {
 }
 
 bool addSection(Document& doc, std::string_view product) {
+    makeEditable(doc);
     if (sectionAt(doc, product) != kNone) {
         return false;
     }
@@ -319,6 +534,7 @@ bool addSection(Document& doc, std::string_view product) {
 
 bool setValue(Document& doc, std::string_view product, std::string_view entry,
               std::string_view value) {
+    makeEditable(doc);
     const bool added = addSection(doc, product);
     const auto header = sectionAt(doc, product);
     const auto at = entryAt(doc, header, entry);
@@ -336,6 +552,7 @@ bool setValue(Document& doc, std::string_view product, std::string_view entry,
 }
 
 bool removeSection(Document& doc, std::string_view product) {
+    makeEditable(doc);
     const auto header = sectionAt(doc, product);
     if (header == kNone) {
         return false;
@@ -347,6 +564,7 @@ bool removeSection(Document& doc, std::string_view product) {
 }
 
 bool removeEntry(Document& doc, std::string_view product, std::string_view entry) {
+    makeEditable(doc);
     const auto header = sectionAt(doc, product);
     const auto at = header == kNone ? kNone : entryAt(doc, header, entry);
     if (at == kNone) {

@@ -114,7 +114,7 @@ struct Loaded {
     struct stat info {};
 };
 
-bool readText(const std::string& path, std::string& text, Loaded& loaded, std::string& error) {
+bool readText(const std::string& path, ini::Text& text, Loaded& loaded, std::string& error) {
     // Without O_NONBLOCK a FIFO in the store's place would hold the open for ever.
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
@@ -159,8 +159,7 @@ bool readText(const std::string& path, std::string& text, Loaded& loaded, std::s
     }
 }
 
-bool parseText(const std::string& path, std::string&& text, ini::Document& doc,
-               std::string& error) {
+bool parseText(const std::string& path, ini::Text&& text, ini::Document& doc, std::string& error) {
     if (const auto fault = ini::parse(std::move(text), doc)) {
         error = path + ":" + std::to_string(fault->line) + ": " + fault->message;
         return false;
@@ -170,7 +169,7 @@ bool parseText(const std::string& path, std::string&& text, ini::Document& doc,
 
 // A missing file loads as an empty layer.
 bool load(const std::string& path, Loaded& loaded, std::string& error) {
-    std::string text;
+    ini::Text text;
     return readText(path, text, loaded, error) &&
            parseText(path, std::move(text), loaded.doc, error);
 }
@@ -185,14 +184,15 @@ std::mutex parsedMutex;
 Parsed lastParsed[2];  // by Layer
 
 bool loadSnapshot(Layer layer, const std::string& path, Store::Snapshot& doc, std::string& error) {
-    std::string text;
+    ini::Text text;
     Loaded loaded;
     if (!readText(path, text, loaded, error)) {
         return false;
     }
     const std::lock_guard lock(parsedMutex);
     Parsed& last = lastParsed[static_cast<int>(layer)];
-    if (last.doc == nullptr || last.path != path || ini::source(*last.doc) != text) {
+    if (last.doc == nullptr || last.path != path ||
+        ini::source(*last.doc) != std::string_view(text.data(), text.size())) {
         if (!parseText(path, std::move(text), loaded.doc, error)) {
             return false;
         }

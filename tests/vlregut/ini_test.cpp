@@ -24,6 +24,15 @@ std::string meaning(const ini::Document& doc) {
     return text;
 }
 
+// Enough names to make an index grow: "[s0]\n[s1]\n..." or "k0=\nk1=\n...".
+std::string numbered(const std::string& before, const std::string& after, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += before + std::to_string(i) + after;
+    }
+    return text;
+}
+
 struct ValidCase {
     std::string text;
     std::string meaning;
@@ -71,6 +80,8 @@ const FaultCase kFaults[] = {
     {"[A]\nk=v\rw\n", 2, "carriage return not followed by a line feed"},
     {"[A]\nk=v\r", 2, "carriage return not followed by a line feed"},
     {"[A]\nk=\0\n"s, 2, "NUL byte"},
+    {numbered("[s", "]\n", 40) + "[S7]\n", 41, "duplicate section [S7], first at line 8"},
+    {"[A]\n" + numbered("k", "=\n", 20) + "K9=\n", 22, "duplicate entry K9, first at line 11"},
 };
 
 TEST(IniParse, FaultsNameTheirLine) {
@@ -113,7 +124,22 @@ TEST(IniEdit, ChangesOnlyWhatIsEdited) {
         ASSERT_FALSE(ini::parse(c.before, doc)) << c.before;
         EXPECT_TRUE(c.edit(doc)) << c.before;
         EXPECT_EQ(ini::serialise(doc), c.after) << c.before;
+        // An edited document is read through its lines, a parsed one through its index.
+        ini::Document reread;
+        ASSERT_FALSE(ini::parse(ini::serialise(doc), reread));
+        EXPECT_EQ(meaning(doc), meaning(reread)) << c.before;
     }
+}
+
+// The parser checks names its own faster way; it must read exactly the valid ones.
+bool readsAsProductId(const std::string& text) {
+    ini::Document doc;
+    return !ini::parse("[" + text + "]\n", doc) && ini::findSection(doc, text) == text;
+}
+
+bool readsAsEntryName(const std::string& text) {
+    ini::Document doc;
+    return !ini::parse("[s]\n" + text + "=v\n", doc) && ini::findValue(doc, "s", text) == "v";
 }
 
 TEST(Names, ValidityRules) {
@@ -136,11 +162,18 @@ TEST(Names, ValidityRules) {
         {std::string(255, 'x'), true, true, true},
         {std::string(256, 'x'), true, true, false},
         {std::string(260, 'x'), false, false, false},
+        {std::string(259, 'x'), true, true, false},
+        {"0123456789abcdef", true, true, true},
+        {"12345678]", false, true, true},
+        {"1234567\x7f", false, false, true},
+        {"123456789\t1", false, false, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(vlregut::isValidProductId(c.text), c.id) << c.text;
         EXPECT_EQ(vlregut::isValidEntryName(c.text), c.entry) << c.text;
         EXPECT_EQ(vlregut::isValidValue(c.text), c.value) << c.text;
+        EXPECT_EQ(readsAsProductId(c.text), c.id) << c.text;
+        EXPECT_EQ(readsAsEntryName(c.text), c.entry) << c.text;
     }
 }
 
