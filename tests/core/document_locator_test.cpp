@@ -5,6 +5,8 @@
 
 namespace {
 
+const ShownMessage kWrongFile{"Invalid file name specified.", "Error", 0};
+
 class DocumentLocatorTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -35,24 +37,20 @@ TEST_F(DocumentLocatorTest, FindsDocumentWithoutAsking) {
 }
 
 TEST_F(DocumentLocatorTest, RefusedProductChangesNothing) {
-    window.m_strProductId = "OTHER";
-    window.m_strDocsDir = "before";
-    EXPECT_EQ(window.LocateDocument(), 0);
-    EXPECT_EQ(window.m_strDocFile, "DOCS.PDF");
-    EXPECT_EQ(window.m_strDocsDir, "before");
-    EXPECT_TRUE(fakes.ui.dialogs.empty());
-    EXPECT_TRUE(fakes.ui.messages.empty());
-}
-
-TEST_F(DocumentLocatorTest, ProductIdBeyondTheBufferIsRefusedUncut) {
-    const CString longId(260, 'p');
-    fakes.registry.docsDirs[CString(259, 'p')] = "C:\\Docs";
-    window.m_strProductId = longId;
-    EXPECT_EQ(window.LocateDocument(), 0);
-    EXPECT_TRUE(fakes.registry.calls.empty());
-
+    for (const CString& productId : {CString("OTHER"), CString(260, 'p')}) {
+        fakes.registry.docsDirs[CString(259, 'p')] = "C:\\Suite\\Docs";
+        window.m_strProductId = productId;
+        window.m_strDocsDir = "before";
+        EXPECT_EQ(window.LocateDocument(), 0);
+        EXPECT_EQ(window.m_strDocFile, "DOCS.PDF");
+        EXPECT_EQ(window.m_strDocsDir, "before");
+        EXPECT_TRUE(fakes.ui.dialogs.empty());
+        EXPECT_TRUE(fakes.ui.messages.empty());
+    }
+    // An id too long for the component's buffer never reaches it, not even cut.
+    EXPECT_EQ(fakes.registry.calls, (std::vector<CString>{"init OTHER"}));
     window.m_strProductId = CString(259, 'p');
-    fakes.files.AddFile("C:\\Docs\\docs.pdf");
+    fakes.files.AddFile("C:\\Suite\\Docs\\docs.pdf");
     EXPECT_EQ(window.LocateDocument(), 1);
 }
 
@@ -91,7 +89,28 @@ TEST_F(DocumentLocatorTest, FolderAsItComesFromTheComponent) {
     }
 }
 
-TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolder) {
+// The path buffer holds 255 characters: a joined path of 255 is looked up, one of 256 is never
+// cut into another path; a folder of 300 does not fit the component's buffer and reads as empty.
+TEST_F(DocumentLocatorTest, JoinedPathUpToTheBufferIsLookedUp) {
+    struct {
+        CString docsDir;
+        int answer;
+        CString docsDirAfter;
+    } cases[] = {
+        {"C:\\" + CString(243, 'd'), 1, "C:\\" + CString(243, 'd')},
+        {"C:\\" + CString(244, 'd'), 0, "C:\\" + CString(244, 'd')},
+        {"C:\\" + CString(300, 'x'), 1, ""},
+    };
+    fakes.files.AddFile("\\docs.pdf");
+    for (const auto& c : cases) {
+        fakes.registry.docsDirs["suite"] = c.docsDir;
+        fakes.files.AddFile(c.docsDir + "\\docs.pdf");
+        EXPECT_EQ(window.LocateDocument(), c.answer) << c.docsDir.size();
+        EXPECT_EQ(window.m_strDocsDir, c.docsDirAfter);
+    }
+}
+
+TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
     struct {
         CString chosen;
         CString stored;
@@ -101,6 +120,7 @@ TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolder) {
         {"\\\\server\\share\\docs\\docs.pdf", "\\\\server\\share\\docs"},
         {"C:/Mixed/Slash/docs.pdf", "C:/Mixed/Slash/"},
         {"\\docs.pdf", ""},
+        {"C:\\" + CString(243, 'd') + "\\docs.pdf", "C:\\" + CString(243, 'd')},
     };
     for (const auto& c : cases) {
         fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
@@ -110,22 +130,24 @@ TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolder) {
         EXPECT_EQ(window.m_strDocsDir, c.stored);
         EXPECT_EQ(StoredFolder(), c.stored);
         EXPECT_EQ(fakes.registry.calls.back(), "set DocsDir " + c.stored);
+        if (!c.stored.ends_with('/')) {  // the fake joins a slash and a backslash literally
+            fakes.ui.dialogResult = 2;
+            const std::size_t asked = fakes.ui.dialogs.size();
+            EXPECT_EQ(window.LocateDocument(), 1) << c.chosen;
+            EXPECT_EQ(fakes.ui.dialogs.size(), asked);
+        }
     }
     EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
-TEST_F(DocumentLocatorTest, StoredFolderIsFoundOnTheNextRun) {
-    fakes.files.AddFile("D:\\Elsewhere\\DOCS.PDF");
-    ChooseInDialog("D:\\Elsewhere\\DOCS.PDF");
-    ASSERT_EQ(window.LocateDocument(), 1);
-    fakes.ui.dialogResult = 2;
-    EXPECT_EQ(window.LocateDocument(), 1);
-    EXPECT_EQ(fakes.ui.dialogs.size(), 1u);
-}
-
 TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
-    fakes.files.AddFile("C:\\Other\\manual.pdf");
-    fakes.files.AddFile("C:\\Other\\docs.pdf");
+    const CString deep = "C:\\" + CString(244, 'd') + "\\docs.pdf";  // could not be found again
+    const CString deeper = "C:\\" + CString(300, 'e') + "\\docs.pdf";  // beyond the split limits
+    const CString longName = "C:\\x\\" + CString(200, 'n') + "." + CString(100, 'e');
+    for (const CString& file : {CString("C:\\Other\\manual.pdf"), CString("C:\\Other\\docs.pdf"),
+                                deep, deeper, longName}) {
+        fakes.files.AddFile(file);
+    }
     struct {
         const char* what;
         int dialogResult;
@@ -135,12 +157,11 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
     } cases[] = {
         {"cancelled", 2, "", false, {}},
         {"vanished", IDOK, "C:\\Other\\gone.pdf", false, {}},
-        {"other name",
-         IDOK,
-         "C:\\Other\\manual.pdf",
-         false,
-         {{"Invalid file name specified.", "Error", 0}}},
+        {"other name", IDOK, "C:\\Other\\manual.pdf", false, {kWrongFile}},
         {"not stored", IDOK, "C:\\Other\\docs.pdf", true, {}},
+        {"too deep to find again", IDOK, deep, false, {}},
+        {"beyond the split limits", IDOK, deeper, false, {}},
+        {"name beyond the buffer", IDOK, longName, false, {kWrongFile}},
     };
     for (const auto& c : cases) {
         fakes.ui.messages.clear();
@@ -151,43 +172,6 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
         EXPECT_EQ(fakes.ui.messages, c.messages) << c.what;
         EXPECT_EQ(StoredFolder(), "C:\\Suite\\Docs") << c.what;
     }
-}
-
-TEST_F(DocumentLocatorTest, PathsBeyondTheBuffersAreNeverCut) {
-    // A joined path over 255 characters is not looked up under a cut-off name: the user is asked.
-    const CString deep = "C:\\" + CString(248, 'd');
-    fakes.registry.docsDirs["suite"] = deep;
-    fakes.files.AddFile(deep + "\\docs.pdf");
-    EXPECT_EQ(window.LocateDocument(), 0);
-    EXPECT_EQ(fakes.ui.dialogs.size(), 1u);
-
-    // Nor is a folder stored in which the document could not be looked up again.
-    ChooseInDialog(deep + "\\docs.pdf");
-    EXPECT_EQ(window.LocateDocument(), 0);
-    EXPECT_EQ(StoredFolder(), deep);
-    EXPECT_TRUE(fakes.ui.messages.empty());
-
-    // A directory beyond the split limits is refused as well.
-    const CString deeper = "C:\\" + CString(300, 'e') + "\\docs.pdf";
-    fakes.files.AddFile(deeper);
-    ChooseInDialog(deeper);
-    EXPECT_EQ(window.LocateDocument(), 0);
-    EXPECT_EQ(StoredFolder(), deep);
-
-    // A name and extension too long together cannot be the document's.
-    const CString longName = "C:\\x\\" + CString(200, 'n') + "." + CString(100, 'e');
-    fakes.files.AddFile(longName);
-    ChooseInDialog(longName);
-    EXPECT_EQ(window.LocateDocument(), 0);
-    EXPECT_EQ(fakes.ui.messages,
-              (std::vector<ShownMessage>{{"Invalid file name specified.", "Error", 0}}));
-}
-
-TEST_F(DocumentLocatorTest, OverlongFolderFromTheComponentCountsAsEmpty) {
-    fakes.registry.docsDirs["suite"] = "C:\\" + CString(300, 'x');
-    fakes.files.AddFile("\\docs.pdf");
-    EXPECT_EQ(window.LocateDocument(), 1);
-    EXPECT_EQ(window.m_strDocsDir, "");
 }
 
 }  // namespace
