@@ -1,4 +1,5 @@
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "app/command_line.h"
+#include "platform/file.h"
 #include "platform/posix/command_tail.h"
 #include "platform/posix/console_ui.h"
 #include "platform/posix/desktop_ui.h"
@@ -38,6 +40,27 @@ TEST(CommandTailTest, CarriesArgumentsThroughTheTokenizer) {
         EXPECT_EQ(std::vector<std::string>(split.Arguments(), split.Arguments() + split.Count()),
                   arguments)
             << tail;
+    }
+}
+
+// Exits with 0 when the open is refused; an open that blocks ends with the alarm.
+[[noreturn]] void ExitAfterOpening(const std::string& path) {
+    alarm(5);
+    try {
+        CFile file;
+        file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+    } catch (const CFileException&) {
+        std::_Exit(0);
+    }
+    std::_Exit(1);
+}
+
+TEST(PosixFileTest, RefusesAnythingButARegularFileWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = dir / "help.cfg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        EXPECT_EXIT(ExitAfterOpening(path), testing::ExitedWithCode(0), "") << path;
     }
 }
 
