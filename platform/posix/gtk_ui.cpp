@@ -112,7 +112,7 @@ int GtkUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chos
     if (!Ready()) {
         return kDialogUnavailable;
     }
-    return AskForExistingFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
+    return AskForRegularFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
         void* chooser = g_gtk.fileChooserNativeNew(ValidUtf8(request.title).c_str(), nullptr,
                                                    kActionOpen, nullptr, nullptr);
         if (!request.filterPattern.empty()) {

@@ -131,6 +131,7 @@ class ConsoleUserInterfaceTest : public testing::Test {
         request.defaultExt = "pdf";
         request.initialDir = dir.path().string();
         *result = console.ShowFileOpen(request, chosen);
+        EXPECT_LE(std::ftell(in), 4097) << "read past the longest answer";
         std::fclose(in);
         return ReadAll(out);
     }
@@ -155,10 +156,14 @@ TEST_F(ConsoleUserInterfaceTest, MessageBoxWritesCaptionAndText) {
     EXPECT_EQ(ReadAll(out), "Error: Two\nlines 100%\n");
 }
 
-TEST_F(ConsoleUserInterfaceTest, DialogTakesAnExistingFile) {
+TEST_F(ConsoleUserInterfaceTest, DialogTakesARegularFile) {
     const std::string title = "Can't find /x/docs.pdf. Specify the path for docs.pdf.\n";
     const std::string pdf = dir.Write("docs.pdf", "%PDF-1.4\n");
     std::filesystem::create_directory(dir / "folder.pdf");
+    ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
+    const std::string retry = ": no such file; type another path, or an empty line to cancel.\n";
+    const std::string tooLong =
+        "suitehelp: an answer of more than 4096 bytes names no file; cancelled.\n";
     struct {
         std::string input;
         int result;
@@ -173,9 +178,13 @@ TEST_F(ConsoleUserInterfaceTest, DialogTakesAnExistingFile) {
         {dir / "gone.pdf" + "\n" + pdf, 1, pdf,
          title + dir / "gone.pdf" +
              ": no such file; type another path, or an empty line to cancel.\n" + title},
-        {dir / "folder.pdf" + "\n", 2, "",
-         title + dir / "folder.pdf" +
-             ": no such file; type another path, or an empty line to cancel.\n" + title},
+        {dir / "folder.pdf" + "\n", 2, "", title + dir / "folder.pdf" + retry + title},
+        {"pipe.pdf\n", 2, "", title + dir / "pipe.pdf" + retry + title},
+        {pdf + '\0' + "x\n", 2, "", title + pdf + '\0' + "x" + retry + title},
+        {std::string(4096, 'x') + "\n", 2, "",
+         title + dir / (std::string(4096, 'x') + ".pdf") + retry + title},
+        {std::string(4097, 'x') + "\n" + pdf + "\n", 2, "", title + tooLong},
+        {std::string(1 << 16, '\0'), 2, "", title + tooLong},  // as from /dev/zero
     };
     for (const auto& c : cases) {
         int result = 0;
