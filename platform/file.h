@@ -24,8 +24,8 @@ class CFileException {
     CString m_strFileName;
 };
 
-// A file opened for reading only, with no sharing granted. Every file-system failure throws a
-// CFileException.
+// A file opened for reading only, with no sharing granted (POSIX has no share modes: there only
+// a regular file is opened, without a lock). Every file-system failure throws a CFileException.
 class CFile {
   public:
     enum OpenFlags : unsigned { modeRead = 0x0, shareExclusive = 0x10 };

@@ -6,20 +6,29 @@ namespace platform {
 
 namespace {
 
-// One line of input without its line end; false at the end of input.
-bool ReadLine(std::FILE* in, CString* line) {
+// No path is longer, so no answer needs more.
+constexpr std::size_t kLongestAnswer = 4096;
+
+enum class Answer { kLine, kTooLong, kEnd };
+
+// One line of input without its line end. A line longer than kLongestAnswer is left unread past
+// that: its end may never come.
+Answer ReadLine(std::FILE* in, CString* line) {
     line->clear();
     int c;
     while ((c = std::fgetc(in)) != EOF && c != '\n') {
+        if (line->size() == kLongestAnswer) {
+            return Answer::kTooLong;
+        }
         line->push_back(static_cast<char>(c));
     }
     if (c == EOF && line->empty()) {
-        return false;
+        return Answer::kEnd;
     }
     if (!line->empty() && line->back() == '\r') {
         line->pop_back();
     }
-    return true;
+    return Answer::kLine;
 }
 
 }  // namespace
@@ -32,12 +41,21 @@ int ConsoleUserInterface::MessageBox(const CString& text, const CString& caption
 }
 
 int ConsoleUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
-    return AskForExistingFile(
+    return AskForRegularFile(
         request, m_out, ": no such file; type another path, or an empty line to cancel.",
         chosenPath, [&](CString* typed) {
             std::fprintf(m_out, "%s\n", request.title.c_str());
             std::fflush(m_out);
-            return ReadLine(m_in, typed) ? kDialogConfirmed : kDialogCancelled;
+            const Answer answer = ReadLine(m_in, typed);
+            if (answer == Answer::kTooLong) {
+                // It names no file, and the next answer cannot be told from its rest.
+                std::fprintf(m_out,
+                             "suitehelp: an answer of more than %zu bytes names no file; "
+                             "cancelled.\n",
+                             kLongestAnswer);
+                std::fflush(m_out);
+            }
+            return answer == Answer::kLine ? kDialogConfirmed : kDialogCancelled;
         });
 }
 

@@ -23,6 +23,13 @@ CString CurrentDirectory() {
     return folder;
 }
 
+// A NUL ends the path the system sees: a name holding one names no file.
+bool IsRegularFile(const CString& path) {
+    struct stat status;
+    return path.find('\0') == CString::npos && ::stat(path.c_str(), &status) == 0 &&
+           S_ISREG(status.st_mode);
+}
+
 }  // namespace
 
 CString CompleteChosenPath(const CString& name, const FileOpenRequest& request) {
@@ -38,13 +45,8 @@ CString CompleteChosenPath(const CString& name, const FileOpenRequest& request) 
     return path;
 }
 
-bool IsExistingFile(const CString& path) {
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
-}
-
-int AskForExistingFile(const FileOpenRequest& request, std::FILE* notes, const char* retryNote,
-                       CString* chosenPath, const std::function<int(CString*)>& ask) {
+int AskForRegularFile(const FileOpenRequest& request, std::FILE* notes, const char* retryNote,
+                      CString* chosenPath, const std::function<int(CString*)>& ask) {
     for (;;) {
         CString name;
         const int result = ask(&name);
@@ -52,11 +54,12 @@ int AskForExistingFile(const FileOpenRequest& request, std::FILE* notes, const c
             return result == kDialogConfirmed ? kDialogCancelled : result;
         }
         const CString path = CompleteChosenPath(name, request);
-        if (IsExistingFile(path)) {
+        if (IsRegularFile(path)) {
             *chosenPath = path;
             return kDialogConfirmed;
         }
-        std::fprintf(notes, "%s%s\n", path.c_str(), retryNote);
+        std::fwrite(path.data(), 1, path.size(), notes);
+        std::fprintf(notes, "%s\n", retryNote);
         std::fflush(notes);
     }
 }

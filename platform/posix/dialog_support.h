@@ -16,13 +16,12 @@ inline constexpr int kDialogUnavailable = -1;
 // default extension when it has none.
 CString CompleteChosenPath(const CString& name, const FileOpenRequest& request);
 
-bool IsExistingFile(const CString& path);
-
-// Asks until the answer names an existing file. ask returns kDialogConfirmed with a name (an
-// empty one cancels), or any other value, which ends the question with that value. Each name that
-// is not an existing file is said on notes, followed by retryNote.
-int AskForExistingFile(const FileOpenRequest& request, std::FILE* notes, const char* retryNote,
-                       CString* chosenPath, const std::function<int(CString*)>& ask);
+// Asks until the answer names a regular file: every dialog's answer passes here, so that no FIFO,
+// socket, device or folder is ever taken for the document. ask returns kDialogConfirmed with a
+// name (an empty one cancels), or any other value, which ends the question with that value. Each
+// name that is not a regular file is said on notes, followed by retryNote.
+int AskForRegularFile(const FileOpenRequest& request, std::FILE* notes, const char* retryNote,
+                      CString* chosenPath, const std::function<int(CString*)>& ask);
 
 // The text with each invalid UTF-8 sequence replaced: the toolkits take UTF-8 only, the module's
 // text is bytes.

@@ -151,7 +151,7 @@ int DialogToolUserInterface::ShowFileOpen(const FileOpenRequest& request, CStrin
         arguments = {"kdialog", title, "--getopenfilename", start,
                      pattern.empty() ? "" : KdialogFilter(label, pattern)};
     }
-    return AskForExistingFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
+    return AskForRegularFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
         const int result = RunDialogTool(arguments, name);
         // The path comes on one line.
         if (!name->empty() && name->back() == '\n') {

@@ -1,5 +1,5 @@
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -30,18 +30,19 @@ CFile::~CFile() {
     Abort();
 }
 
-// POSIX has no share modes: the file is opened for reading and locked exclusively, so that it
-// cannot be opened while another process holds its lock, and holds off lockers while open.
+// POSIX has no share modes, and an advisory lock would only let anyone who can read the file
+// make it unreadable: the file is read without one. It is opened without blocking, so that a
+// FIFO or device cannot hold the session, and only a regular file is read.
 void CFile::Open(const char* path, unsigned /*flags*/) {
     m_path = path;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         throw CFileException(CauseOf(errno), m_path);
     }
-    // Only a lock held elsewhere refuses the file; a file system without locks reads as usual.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        throw CFileException(CFileException::sharingViolation, m_path);
+        throw CFileException(CFileException::accessDenied, m_path);
     }
     m_handle = fd;
 }

@@ -1,7 +1,7 @@
 #include "platform/posix/gtk_ui.h"
 
 #include <dlfcn.h>
-#include <glib-object.h>
+#include <gio/gio.h>
 
 #include <clocale>
 
@@ -67,6 +67,22 @@ bool Load() {
            Bind(gtk, "gtk_widget_destroy", g_gtk.widgetDestroy);
 }
 
+// GTK's file chooser ends the process when its settings schema cannot be found, as with an
+// XDG_DATA_DIRS that lacks the system's folder; GIO tells beforehand.
+bool FileChooserSchemaFound() {
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    if (source == nullptr) {
+        return false;
+    }
+    GSettingsSchema* schema =
+        g_settings_schema_source_lookup(source, "org.gtk.Settings.FileChooser", TRUE);
+    if (schema == nullptr) {
+        return false;
+    }
+    g_settings_schema_unref(schema);
+    return true;
+}
+
 // Takes a closed window off the screen now rather than at exit. Bounded: GTK may keep sources
 // ready.
 void Settle() {
@@ -79,7 +95,7 @@ void Settle() {
 bool GtkUserInterface::Ready() {
     if (m_state == State::kUntried) {
         m_state = State::kFailed;
-        if (Load()) {
+        if (FileChooserSchemaFound() && Load()) {
             // The core's text rules stay those of the C locale; only GTK's own labels follow
             // the user's language.
             g_gtk.disableSetlocale();
@@ -112,7 +128,7 @@ int GtkUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chos
     if (!Ready()) {
         return kDialogUnavailable;
     }
-    return AskForExistingFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
+    return AskForRegularFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
         void* chooser = g_gtk.fileChooserNativeNew(ValidUtf8(request.title).c_str(), nullptr,
                                                    kActionOpen, nullptr, nullptr);
         if (!request.filterPattern.empty()) {

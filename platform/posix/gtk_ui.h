@@ -8,7 +8,8 @@ namespace platform {
 
 // The dialogs of GTK 3. The library is loaded when the first one is shown, so a session that
 // shows none never loads it and a machine without it still runs; both answer
-// kDialogUnavailable when it cannot be loaded or cannot open the display.
+// kDialogUnavailable when it cannot be loaded, cannot open the display, or the file chooser's
+// settings schema is not installed (without it GTK would end the process).
 class GtkUserInterface : public UserInterface {
   public:
     explicit GtkUserInterface(std::FILE* notes) : m_notes(notes) {}

@@ -27,22 +27,6 @@ std::wstring Widen(const CString& text) {
     return wide;
 }
 
-// False when the ANSI code page cannot hold the text: a best-fit substitute would name another
-// file.
-bool Narrow(const wchar_t* wide, CString* text) {
-    BOOL usedDefault = FALSE;
-    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0,
-                                             nullptr, &usedDefault);
-    if (length <= 0 || usedDefault) {
-        return false;
-    }
-    text->assign(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text->data(), length, nullptr,
-                          &usedDefault);
-    text->resize(static_cast<std::size_t>(length - 1));
-    return !usedDefault;
-}
-
 template <typename T>
 class ComPtr {
   public:
@@ -109,12 +93,39 @@ int ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
         FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
         return kDialogCancelled;
     }
-    const bool representable = Narrow(path, chosenPath);
+    const bool representable = NarrowPath(path, ::GetACP(), chosenPath);
     ::CoTaskMemFree(path);
     return representable ? kDialogConfirmed : kDialogCancelled;
 }
 
 }  // namespace
+
+PathNarrowing PathNarrowingFor(unsigned codePage) {
+    if (codePage == CP_UTF8) {
+        return {WC_ERR_INVALID_CHARS, false};  // a lone surrogate is refused, not replaced
+    }
+    return {WC_NO_BEST_FIT_CHARS, true};
+}
+
+bool NarrowPath(const wchar_t* wide, unsigned codePage, CString* text) {
+    const PathNarrowing rule = PathNarrowingFor(codePage);
+    BOOL usedDefault = FALSE;
+    BOOL* const asked = rule.asksForDefault ? &usedDefault : nullptr;
+    const int length =
+        ::WideCharToMultiByte(codePage, rule.flags, wide, -1, nullptr, 0, nullptr, asked);
+    if (length <= 0 || usedDefault) {
+        return false;
+    }
+    CString narrow(static_cast<std::size_t>(length), '\0');
+    if (::WideCharToMultiByte(codePage, rule.flags, wide, -1, narrow.data(), length, nullptr,
+                              asked) != length ||
+        usedDefault) {
+        return false;
+    }
+    narrow.resize(static_cast<std::size_t>(length - 1));
+    *text = narrow;
+    return true;
+}
 
 int Win32UserInterface::MessageBox(const CString& text, const CString& caption, unsigned type) {
     return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);

@@ -1,4 +1,5 @@
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "app/command_line.h"
+#include "platform/file.h"
 #include "platform/posix/command_tail.h"
 #include "platform/posix/console_ui.h"
 #include "platform/posix/desktop_ui.h"
@@ -38,6 +40,27 @@ TEST(CommandTailTest, CarriesArgumentsThroughTheTokenizer) {
         EXPECT_EQ(std::vector<std::string>(split.Arguments(), split.Arguments() + split.Count()),
                   arguments)
             << tail;
+    }
+}
+
+// Exits with 0 when the open is refused; an open that blocks ends with the alarm.
+[[noreturn]] void ExitAfterOpening(const std::string& path) {
+    alarm(5);
+    try {
+        CFile file;
+        file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+    } catch (const CFileException&) {
+        std::_Exit(0);
+    }
+    std::_Exit(1);
+}
+
+TEST(PosixFileTest, RefusesAnythingButARegularFileWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = dir / "help.cfg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        EXPECT_EXIT(ExitAfterOpening(path), testing::ExitedWithCode(0), "") << path;
     }
 }
 
@@ -108,6 +131,7 @@ class ConsoleUserInterfaceTest : public testing::Test {
         request.defaultExt = "pdf";
         request.initialDir = dir.path().string();
         *result = console.ShowFileOpen(request, chosen);
+        EXPECT_LE(std::ftell(in), 4097) << "read past the longest answer";
         std::fclose(in);
         return ReadAll(out);
     }
@@ -132,10 +156,14 @@ TEST_F(ConsoleUserInterfaceTest, MessageBoxWritesCaptionAndText) {
     EXPECT_EQ(ReadAll(out), "Error: Two\nlines 100%\n");
 }
 
-TEST_F(ConsoleUserInterfaceTest, DialogTakesAnExistingFile) {
+TEST_F(ConsoleUserInterfaceTest, DialogTakesARegularFile) {
     const std::string title = "Can't find /x/docs.pdf. Specify the path for docs.pdf.\n";
     const std::string pdf = dir.Write("docs.pdf", "%PDF-1.4\n");
     std::filesystem::create_directory(dir / "folder.pdf");
+    ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
+    const std::string retry = ": no such file; type another path, or an empty line to cancel.\n";
+    const std::string tooLong =
+        "suitehelp: an answer of more than 4096 bytes names no file; cancelled.\n";
     struct {
         std::string input;
         int result;
@@ -150,9 +178,13 @@ TEST_F(ConsoleUserInterfaceTest, DialogTakesAnExistingFile) {
         {dir / "gone.pdf" + "\n" + pdf, 1, pdf,
          title + dir / "gone.pdf" +
              ": no such file; type another path, or an empty line to cancel.\n" + title},
-        {dir / "folder.pdf" + "\n", 2, "",
-         title + dir / "folder.pdf" +
-             ": no such file; type another path, or an empty line to cancel.\n" + title},
+        {dir / "folder.pdf" + "\n", 2, "", title + dir / "folder.pdf" + retry + title},
+        {"pipe.pdf\n", 2, "", title + dir / "pipe.pdf" + retry + title},
+        {pdf + '\0' + "x\n", 2, "", title + pdf + '\0' + "x" + retry + title},
+        {std::string(4096, 'x') + "\n", 2, "",
+         title + dir / (std::string(4096, 'x') + ".pdf") + retry + title},
+        {std::string(4097, 'x') + "\n" + pdf + "\n", 2, "", title + tooLong},
+        {std::string(1 << 16, '\0'), 2, "", title + tooLong},  // as from /dev/zero
     };
     for (const auto& c : cases) {
         int result = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/win32/command_tail.h"
 #include "platform/win32/file_system.h"
+#include "platform/win32/user_interface.h"
 #include "tests/fakes/temp_dir.h"
 
 namespace {
@@ -64,6 +65,34 @@ TEST(Win32FileSystemTest, NamesMatchWithoutRegardToCase) {
     EXPECT_EQ(files.Access(dir.path().string().c_str()), 0);
     EXPECT_NE(files.Access((dir / "absent.pdf").c_str()), 0);
     EXPECT_NE(files.Access(""), 0);
+}
+
+TEST(Win32UserInterfaceTest, ChosenPathIsConvertedWholeOrCountsAsCancelled) {
+    // With UTF-8 as the ANSI code page, best-fit flags or a default-character question make the
+    // conversion fail on Windows, though not under Wine.
+    const platform::PathNarrowing utf8 = platform::PathNarrowingFor(CP_UTF8);
+    EXPECT_TRUE(utf8.flags == 0 || utf8.flags == WC_ERR_INVALID_CHARS) << utf8.flags;
+    EXPECT_FALSE(utf8.asksForDefault);
+    const platform::PathNarrowing latin = platform::PathNarrowingFor(1252);
+    EXPECT_EQ(latin.flags, static_cast<unsigned long>(WC_NO_BEST_FIT_CHARS));
+    EXPECT_TRUE(latin.asksForDefault);
+    struct {
+        unsigned codePage;
+        const wchar_t* wide;
+        const char* narrow;  // null: not representable
+    } cases[] = {
+        {1252, L"C:\\\u00e4.pdf", "C:\\\xe4.pdf"},
+        {1252, L"C:\\\u0100.pdf", nullptr},  // the best fit, A, would name another file
+        {1252, L"C:\\\u4e2d.pdf", nullptr},
+        {CP_UTF8, L"C:\\\u4e2d.pdf", "C:\\\xe4\xb8\xad.pdf"},
+        {CP_UTF8, L"C:\\\xd800.pdf", nullptr},  // a lone surrogate
+    };
+    for (const auto& c : cases) {
+        CString narrow = "unchanged";
+        EXPECT_EQ(platform::NarrowPath(c.wide, c.codePage, &narrow), c.narrow != nullptr)
+            << c.codePage << " " << narrow;
+        EXPECT_EQ(narrow, c.narrow ? c.narrow : "unchanged") << c.codePage;
+    }
 }
 
 }  // namespace

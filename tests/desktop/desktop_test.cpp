@@ -102,6 +102,9 @@ class Desktop : public ::testing::Test {
         for (const char* shared : {"mime", "glib-2.0", "icons"}) {
             fs::create_directory_symlink(fs::path("/usr/share") / shared, root_ / "share" / shared);
         }
+        // MIME types without GTK's settings schemas.
+        fs::create_directories(root_ / "mime-only");
+        fs::create_directory_symlink("/usr/share/mime", root_ / "mime-only" / "mime");
         writeFile(root_ / "data/applications/rec.desktop",
                   "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" RECORD_HANDLER_EXE
                   " %f\nMimeType=application/pdf;\n");
@@ -370,7 +373,7 @@ TEST_F(Desktop, FoundDocumentLoadsNoGtk) {
 struct ConsoleCase {
     const char* name;
     const char* mode;
-    const char* change;  // to the environment, if any
+    const char* change;  // to the environment, if any; "{root}" stands for the world's root
     const char* said;
 };
 
@@ -379,7 +382,11 @@ class Console : public Desktop, public ::testing::WithParamInterface<ConsoleCase
 TEST_P(Console, AsksOnStandardInput) {
     const auto& c = GetParam();
     const fs::path document = root_ / "Other/docs.pdf";
-    const auto session = run(c.mode, [] {}, document.string() + "\n", {c.change});
+    std::string change = c.change;
+    if (const auto at = change.find("{root}"); at != std::string::npos) {
+        change.replace(at, 6, root_.string());
+    }
+    const auto session = run(c.mode, [] {}, document.string() + "\n", {change});
     EXPECT_EQ(session.result.err, std::string(c.said) + title_ + "\n");
     expectStoredAndOpened(document);
 }
@@ -389,6 +396,9 @@ INSTANTIATE_TEST_SUITE_P(Table, Console, ::testing::Values(
     ConsoleCase{"Chosen", "console", "", ""},
     ConsoleCase{"AutoWithoutDisplay", "auto", "DISPLAY=:9999", ""},
     ConsoleCase{"GtkWithoutDisplay", "gtk", "DISPLAY=:9999",
+                "suitehelp: SUITEHELP_UI=gtk is not available; using the console.\n"},
+    // GTK would end the process without its file chooser's settings schema.
+    ConsoleCase{"GtkWithoutSchemas", "gtk", "XDG_DATA_DIRS={root}/mime-only",
                 "suitehelp: SUITEHELP_UI=gtk is not available; using the console.\n"},
     ConsoleCase{"ZenityNotInstalled", "zenity", "PATH=/nowhere",
                 "suitehelp: SUITEHELP_UI=zenity is not available; using the console.\n"},
