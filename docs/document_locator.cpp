@@ -76,9 +76,9 @@ bool AskForDocument(CFrameWnd& owner, const CString& joinedPath, const CString& 
                     const CString& docsDir, CString& chosenPath) {
     CFileDialog dialog(kDefaultExt, kPresetFileName, kDialogFlags, kFilterLabel, kFilterPattern,
                        &owner);
-    dialog.m_title = DialogTitle(joinedPath, docFile);
+    dialog.m_request.title = DialogTitle(joinedPath, docFile);
     if (Files().Access(docsDir.c_str()) == 0) {
-        dialog.m_initialDir = docsDir;
+        dialog.m_request.initialDir = docsDir;
     }
     if (dialog.DoModal() != IDOK) {
         return false;

@@ -13,6 +13,7 @@ CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
 }
 
 CWinApp::~CWinApp() {
+    delete m_pMainWnd;
     if (g_app == this) {
         g_app = nullptr;
     }
@@ -50,21 +51,15 @@ int AfxMessageBox(const char* text, unsigned type, unsigned /*helpContext*/) {
 
 CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, unsigned flags,
                          const char* filterLabel, const char* filterPattern, CFrameWnd* parent)
-    : m_parent(parent),
-      m_defaultExt(defaultExt),
-      m_fileName(fileName),
-      m_filterLabel(filterLabel),
-      m_filterPattern(filterPattern),
-      m_flags(flags) {}
+    : m_parent(parent) {
+    m_request.defaultExt = defaultExt;
+    m_request.fileName = fileName;
+    m_request.filterLabel = filterLabel;
+    m_request.filterPattern = filterPattern;
+    m_request.fileMustExist = (flags & OFN_FILEMUSTEXIST) != 0;
+    m_request.overwritePrompt = (flags & OFN_OVERWRITEPROMPT) != 0;
+}
 
 int CFileDialog::DoModal() {
-    platform::FileOpenRequest request;
-    request.title = m_title;
-    request.filterLabel = m_filterLabel;
-    request.filterPattern = m_filterPattern;
-    request.defaultExt = m_defaultExt;
-    request.fileName = m_fileName;
-    request.initialDir = m_initialDir;
-    request.flags = m_flags;
-    return platform::Current().ui->ShowFileOpen(request, &m_pathName);
+    return platform::Current().ui->ShowFileOpen(m_request, &m_pathName);
 }

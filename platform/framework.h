@@ -5,6 +5,7 @@
 
 #include "platform/file.h"
 #include "platform/text.h"
+#include "platform/user_interface.h"
 
 using BOOL = int;
 inline constexpr BOOL TRUE = 1;
@@ -41,7 +42,7 @@ class CWinApp {
 
     const char* m_pszAppName = nullptr;
     const char* m_lpCmdLine = "";
-    CFrameWnd* m_pMainWnd = nullptr;
+    CFrameWnd* m_pMainWnd = nullptr;  // owned: deleted with the application
 };
 
 // The one application object, or nullptr before it is constructed.
@@ -54,20 +55,17 @@ int AfxMessageBox(const char* text, unsigned type = MB_OK, unsigned helpContext 
 // module asks of it.
 class CFileDialog {
   public:
+    // The OFN_ flags are translated here, once; OFN_HIDEREADONLY needs nothing, as no dialog
+    // here shows a read-only box.
     CFileDialog(const char* defaultExt, const char* fileName, unsigned flags,
                 const char* filterLabel, const char* filterPattern, CFrameWnd* parent);
 
     int DoModal();
     CString GetPathName() const { return m_pathName; }
 
-    CFrameWnd* m_parent;    // window-less: the dialog has no owner window
-    CString m_title;        // empty: the platform's own title
-    CString m_initialDir;   // empty: the platform chooses the folder
-    CString m_defaultExt;   // added to a name typed without an extension
-    CString m_fileName;     // what the file-name box starts with
-    CString m_filterLabel;  // the one file-type filter
-    CString m_filterPattern;
-    unsigned m_flags;
+    CFrameWnd* m_parent;  // window-less: the dialog has no owner window
+    // What the dialog shows; title and initialDir empty: the platform's own.
+    platform::FileOpenRequest m_request;
 
   private:
     CString m_pathName;

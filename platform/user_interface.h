@@ -14,7 +14,8 @@ struct FileOpenRequest {
     CString defaultExt;
     CString fileName;
     CString initialDir;  // empty: none given
-    unsigned flags = 0;
+    bool fileMustExist = false;
+    bool overwritePrompt = false;  // concerns saving only: an open dialog shows no such prompt
 };
 
 class UserInterface {

@@ -46,15 +46,15 @@ class ComPtr {
     T* m_p = nullptr;
 };
 
-FILEOPENDIALOGOPTIONS OptionsFor(unsigned flags) {
+FILEOPENDIALOGOPTIONS OptionsFor(const FileOpenRequest& request) {
     FILEOPENDIALOGOPTIONS options = FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
-    if ((flags & 0x1000) != 0) {  // OFN_FILEMUSTEXIST
+    if (request.fileMustExist) {
         options |= FOS_FILEMUSTEXIST;
     }
-    if ((flags & 0x2) != 0) {  // OFN_OVERWRITEPROMPT; concerns saving only
+    if (request.overwritePrompt) {
         options |= FOS_OVERWRITEPROMPT;
     }
-    return options;  // OFN_HIDEREADONLY: this dialog has no read-only box
+    return options;
 }
 
 int ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
@@ -65,7 +65,7 @@ int ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
     }
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
-    dialog->SetOptions(options | OptionsFor(request.flags));
+    dialog->SetOptions(options | OptionsFor(request));
 
     const std::wstring title = Widen(request.title);
     const std::wstring filterLabel = Widen(request.filterLabel);

@@ -64,7 +64,7 @@ TEST_F(DocumentLocatorTest, MissingDocumentAsksWithTheDialogAsSet) {
     EXPECT_EQ(dialog.filterPattern, "*.pdf");
     EXPECT_EQ(dialog.defaultExt, "pdf");
     EXPECT_EQ(dialog.fileName, "*.pdf");
-    EXPECT_EQ(dialog.flags, 0x1006u);
+    EXPECT_TRUE(dialog.fileMustExist && dialog.overwritePrompt);
     EXPECT_EQ(dialog.initialDir, "C:\\Suite\\Docs");
     EXPECT_TRUE(fakes.ui.messages.empty());
     EXPECT_EQ(StoredFolder(), "C:\\Suite\\Docs");

@@ -33,7 +33,6 @@ TEST_F(SessionTest, OneLaunchRunsTheWholeSessionAndEndsWithoutMessageLoop) {
     EXPECT_EQ(fakes.shell.opened, (std::vector<CString>{"C:\\Suite\\Docs\\manual.pdf"}));
     EXPECT_TRUE(fakes.ui.dialogs.empty());
     EXPECT_TRUE(fakes.ui.messages.empty());
-    delete app.m_pMainWnd;
 }
 
 TEST_F(SessionTest, MessagesAreCaptionedWithTheExecutableName) {
@@ -44,7 +43,6 @@ TEST_F(SessionTest, MessagesAreCaptionedWithTheExecutableName) {
     ASSERT_EQ(fakes.ui.messages.size(), 1u);
     EXPECT_EQ(fakes.ui.messages[0].caption, "suitehelp");
     EXPECT_EQ(fakes.shell.opened.size(), 1u);  // no second attempt after a failure
-    delete app.m_pMainWnd;
 }
 
 TEST_F(SessionTest, LaunchIsSkippedWhenTheDocumentIsNotLocated) {
