@@ -44,8 +44,8 @@ TEST_F(PosixStore, WhereTheLayersLiveAndWhatWritesCreate) {
     const mode_t umasked = umask(077);
     EXPECT_EQ(Vlreg({"--system", "add", "A"}).status, 0);
     EXPECT_EQ(support::readFile(SystemFile("sys1")), "[Found]\n\n[A]\n");
-    ASSERT_TRUE(SelectProduct("A"));
-    const int input = dup(0);  // closed, so that the lock gets descriptor 0
+    ASSERT_TRUE(SelectProduct("a"));  // the user's layer takes the machine-wide spelling
+    const int input = dup(0);         // closed, so that the lock gets descriptor 0
     close(0);
     EXPECT_TRUE(VlRegSetInstallDir("DocsDir", "/d"));
     dup2(input, 0);
