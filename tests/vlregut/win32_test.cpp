@@ -7,45 +7,51 @@ using namespace std::string_literals;
 
 namespace {
 
+using Win32Store = StoreTest;
+
 const std::string kUserKey = "Software\\vlregut\\Products\\";
-const std::string kShownUser = "HKEY_CURRENT_USER\\" + kUserKey;
 const std::string kShownMachine = "HKEY_LOCAL_MACHINE\\SOFTWARE\\vlregut\\Products\\";
 
-struct FaultCase {
-    std::string key;  // under the user's Products key, after the prefix
-    std::string name;
-    DWORD type;
-    std::string data;
-    std::string fault;  // in the report, after the prefix
-};
-
-const FaultCase kFaults[] = {
-    {"Suite", "Size", REG_DWORD, "\x01\0\0\0"s, "Suite: value Size: type 4, not REG_SZ"},
-    {"Suite", "DocsDir", REG_EXPAND_SZ, "%TEMP%\0"s, "Suite: value DocsDir: type 2, not REG_SZ"},
-    {"Suite", "DocsDir", REG_SZ, std::string(256, 'x') + '\0',
-     "Suite: value DocsDir: longer than 255 bytes"},
-    {"Suite", "DocsDir", REG_SZ, std::string(5000, 'x') + '\0',
-     "Suite: value DocsDir: longer than 255 bytes"},
-    {"Suite", "DocsDir", REG_SZ, "C:\\a\r\nb\0"s, "Suite: value DocsDir: line break or NUL byte"},
-    {"Suite", "DocsDir", REG_SZ, "C:\\a\0b\0"s, "Suite: value DocsDir: line break or NUL byte"},
-    {"Suite", "Docs=Dir", REG_SZ, "C:\\a\0"s, "Suite: value Docs=Dir: invalid entry name"},
-    {"Suite", "", REG_SZ, "C:\\a\0"s, "Suite: value : invalid entry name"},
-    {"Suite\\Nested", "DocsDir", REG_SZ, "C:\\a\0"s, "Suite: unexpected subkey"},
-    {"Bad]", "DocsDir", REG_SZ, "C:\\a\0"s, "Bad]: invalid product id"},
-};
-
-using Win32Store = Registry;
-
 TEST_F(Win32Store, FaultyValuesAreReportedAndNeverOverwritten) {
-    for (const FaultCase& c : kFaults) {
-        Registry::TearDown();
-        put(Layer::System, kSuite, "DocsDir", "/sys");
-        put(Layer::User, kSuite, "Kept", "/kept");
-        ASSERT_TRUE(selectProduct(kSuite));
+    struct Fault {
+        std::string key;  // under the user's Products key, after the prefix
+        std::string name;
+        DWORD type;
+        std::string data;
+        std::string fault;  // in the report, after the prefix
+    };
+    const Fault faults[] = {
+        {"Suite", "Size", REG_DWORD, "\x01\0\0\0"s, "Suite: value Size: type 4, not REG_SZ"},
+        {"Suite", "DocsDir", REG_EXPAND_SZ, "%TEMP%\0"s,
+         "Suite: value DocsDir: type 2, not REG_SZ"},
+        {"Suite", "DocsDir", REG_SZ, std::string(256, 'x') + '\0',
+         "Suite: value DocsDir: longer than 255 bytes"},
+        {"Suite", "DocsDir", REG_SZ, std::string(5000, 'x') + '\0',
+         "Suite: value DocsDir: longer than 255 bytes"},
+        {"Suite", "DocsDir", REG_SZ, "C:\\a\r\nb\0"s,
+         "Suite: value DocsDir: line break or NUL byte"},
+        {"Suite", "DocsDir", REG_SZ, "C:\\a\0b\0"s, "Suite: value DocsDir: line break or NUL byte"},
+        {"Suite", "Docs=Dir", REG_SZ, "C:\\a\0"s, "Suite: value Docs=Dir: invalid entry name"},
+        {"Suite", "", REG_SZ, "C:\\a\0"s, "Suite: value : invalid entry name"},
+        {"Suite\\Nested", "DocsDir", REG_SZ, "C:\\a\0"s, "Suite: unexpected subkey"},
+        {"Bad]", "DocsDir", REG_SZ, "C:\\a\0"s, "Bad]: invalid product id"},
+    };
+    for (const Fault& c : faults) {
+        TearDown();
+        Put(Layer::System, kSuite, "DocsDir", "/sys");
+        Put(Layer::User, kSuite, "Kept", "/kept");
+        ASSERT_TRUE(SelectProduct(kSuite));
         ASSERT_TRUE(support::setValue(HKEY_CURRENT_USER, kUserKey + kPrefix + c.key, c.name, c.type,
                                       c.data));
-        expectUnusable(kShownUser + kPrefix + c.fault, [&] { return dump(Layer::User, kSuite); });
-        EXPECT_EQ(vlreg({"--system", "get", kSuite, "DocsDir"}).out, "/sys\r\n");
+        ExpectUnusable("HKEY_CURRENT_USER\\" + kUserKey + kPrefix + c.fault, [] {
+            std::string values;
+            for (const auto& [name, type, data] :
+                 support::values(HKEY_CURRENT_USER, kUserKey + kSuite)) {
+                values.append(name).append(":").append(std::to_string(type)).append(data) += ',';
+            }
+            return values;
+        });
+        EXPECT_EQ(Vlreg({"--system", "get", kSuite, "DocsDir"}).out, "/sys\r\n");
     }
 }
 
@@ -58,18 +64,17 @@ TEST_F(Win32Store, NamesOnlyTheRegistryFoldsTogetherAreRefused) {
     const std::string upper = kPrefix + "\xC4";  // A with diaeresis
     const std::string lower = kPrefix + "\xE4";
     const std::string differs =
-        ": the registry has it under a spelling that differs beyond A-Z case";
-    put(Layer::System, upper, "\xC4rger", "/a");
-    EXPECT_FALSE(selectProduct(lower));
-
-    auto outcome = vlreg({"--system", "add", lower});
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.err, "vlreg: " + kShownMachine + lower + differs + "\r\n");
-    outcome = vlreg({"--system", "set", upper, "\xE4rger", "/b"});
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.err,
-              "vlreg: " + kShownMachine + upper + ": value \xE4rger" + differs + "\r\n");
-    EXPECT_EQ(dump(Layer::System, upper), upper + "{\xC4rger=/a,}");
+        ": the registry has it under a spelling that differs beyond A-Z case\r\n";
+    Put(Layer::System, upper, "\xC4rger", "/a");
+    EXPECT_FALSE(SelectProduct(lower));
+    for (const auto& [args, err] :
+         {std::pair<std::vector<std::string>, std::string>{{"--system", "add", lower}, lower},
+          {{"--system", "set", upper, "\xE4rger", "/b"}, upper + ": value \xE4rger"}}) {
+        const auto outcome = Vlreg(args);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.err, "vlreg: " + kShownMachine + err + differs);
+    }
+    EXPECT_EQ(Vlreg({"--system", "get", upper, "\xC4rger"}).out, "/a\r\n");
 }
 
 }  // namespace

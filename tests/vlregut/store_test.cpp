@@ -1,0 +1,196 @@
+// The library and the admin tool over the store of the platform at hand.
+#include <future>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+namespace {
+
+using Api = StoreTest;
+using Tool = StoreTest;
+using Concurrency = StoreTest;
+
+TEST_F(Api, RefusalsLeaveBuffersAndTheStoreUntouched) {
+    Put(Layer::System, kSuite, "DocsDir", "/abc");
+    // Ids come in buffers of their exact size; an over-long one, without its NUL, is read no
+    // further than the longest id and one byte more.
+    std::vector<std::pair<std::vector<char>, int>> selections{{std::vector<char>(260, 'p'), 0},
+                                                              {{}, 0}};
+    for (const std::string& id :
+         {kSuite, ""s, kPrefix + "Nope", kSuite + " ", kPrefix + "Su]ite", kSuite + "\n"}) {
+        selections.emplace_back(std::vector<char>(id.c_str(), id.c_str() + id.size() + 1),
+                                id == kSuite);  // flags other than 0
+    }
+    for (auto [id, flags] : selections) {
+        ASSERT_TRUE(SelectProduct(kSuite));
+        EXPECT_FALSE(VlRegInitializeProduct(id.empty() ? nullptr : id.data(), flags));
+        // A failed selection leaves nothing selected.
+        EXPECT_EQ(Get("DocsDir"), "<failed>") << id.size();
+        EXPECT_FALSE(VlRegSetInstallDir("DocsDir", "/x"));
+    }
+
+    ASSERT_TRUE(SelectProduct(kSuite));
+    const std::pair<const char*, int> gets[] = {{"DocsDir", 4}, {"DocsDir", 0},  {"DocsDir", -1},
+                                                {"Nope", 8},    {"Docs=Dir", 8}, {"DocsDir", 5}};
+    for (const auto& [entry, capacity] : gets) {
+        char buffer[8] = "#######";
+        const bool fits = capacity == 5;
+        EXPECT_EQ(VlRegGetInstallDir(entry, buffer, capacity) != 0, fits) << capacity;
+        EXPECT_EQ(std::string(buffer, 8), fits ? "/abc\0##\0"s : "#######\0"s) << capacity;
+    }
+    EXPECT_FALSE(VlRegGetInstallDir("DocsDir", nullptr, 8));
+
+    const std::string longest(255, 'x');
+    EXPECT_FALSE(VlRegSetInstallDir("DocsDir", "/a\nb") ||
+                 VlRegSetInstallDir("DocsDir", (longest + "x").c_str()) ||
+                 VlRegSetInstallDir("Docs=Dir", "/a") || VlRegSetInstallDir("DocsDir", nullptr));
+    EXPECT_EQ(Vlreg({"list", kSuite}).out, "DocsDir=/abc" + kEol);
+    ASSERT_TRUE(VlRegSetInstallDir("DocsDir", longest.c_str()));
+    EXPECT_EQ(Get("DocsDir"), longest);
+}
+
+TEST_F(Tool, CommandsExitStatusAndOutput) {
+    const std::string tools = kPrefix + "Tools";
+    const std::string folder = "C:\\Program Files\\Suite\\";
+    const std::string odd = " ;*.* \"quoted\\\" \\";  // kept as it is
+    const std::string machineWide = " is machine-wide only; --system removes it from there";
+    struct Step {
+        std::vector<std::string> args;
+        int status;
+        std::string out = {};
+        std::string err = {};  // how the one line after "vlreg: " starts
+    };
+    const Step steps[] = {
+        {{"get", kSuite, "DocsDir"}, 1, "", "no product " + kSuite},
+        {{"set", kSuite, "DocsDir", "/u"}, 1, "", "no product " + kSuite},
+        {{"add", kSuite}, 0},
+        {{"set", "VLREGUT-TEST-SUITE", "DocsDir", folder}, 0},
+        {{"--system", "add", kSuite}, 0},
+        {{"--system", "set", kSuite, "DocsDir", "/s"}, 0},
+        {{"--system", "add", tools}, 0},
+        {{"get", "vlregut-test-suite", "docsdir"}, 0, folder + kEol},
+        {{"--system", "get", kSuite, "DocsDir"}, 0, "/s" + kEol},
+        {{"set", kSuite, "Odd", odd}, 0},
+        {{"get", kSuite, "Odd"}, 0, odd + kEol},
+        {{"get", kSuite, "Nope"}, 1, "", "product " + kSuite + " has no entry Nope"},
+        {{"list"}, 0, kSuite + kEol + tools + kEol},
+        {{"list", kSuite}, 0, "DocsDir=" + folder + kEol + "Odd=" + odd + kEol},
+        {{"--system", "list", kPrefix + "Nope"}, 1, "", "no product " + kPrefix + "Nope"},
+        {{"set", kSuite, "DocsDir", "/a\nb"}, 2, "", "invalid value: "},
+        {{"add", kPrefix + "Bad]Id"}, 2, "", "invalid product id: "},
+        {{"remove", kPrefix + "Bad]Id", "DocsDir"}, 2, "", "invalid product id: "},
+        {{"remove", kSuite, "Bad=Entry"}, 2, "", "invalid entry name: "},
+#ifdef _WIN32
+        // Valid, but longer than the registry allows a key name to be.
+        {{"add", kPrefix + std::string(246, 'p')},
+         2,
+         "",
+         "HKEY_CURRENT_USER\\Software\\vlregut\\Products\\" + kPrefix + std::string(246, 'p') +
+             ": cannot create: "},
+#endif
+        {{"remove", kSuite, "DocsDir"}, 0},
+        {{"remove", kSuite, "DocsDir"}, 1, "", "entry DocsDir of " + kSuite + machineWide},
+        {{"get", kSuite, "DocsDir"}, 0, "/s" + kEol},
+        {{"remove", tools, "Nope"}, 1, "", "product " + tools + " has no entry Nope"},
+        {{"remove", tools}, 1, "", "product " + tools + machineWide},
+        {{"set", "VLREGUT-TEST-TOOLS", "Dir", ""}, 0},
+        {{"get", tools, "dir"}, 0, kEol},
+        {{"remove", kSuite}, 0},
+        {{"--system", "remove", kSuite}, 0},
+        {{"remove", kSuite, "DocsDir"}, 1, "", "no product " + kSuite},
+        {{"list"}, 0, tools + kEol},
+        {{}, 2, "", "missing command"},
+        {{"frobnicate"}, 2, "", "unknown command frobnicate"},
+        {{"--bogus", "list"}, 2, "", "unknown option --bogus"},
+        {{"get", kSuite}, 2, "", "usage: vlreg [--system] get PRODUCT ENTRY"},
+    };
+    for (const Step& step : steps) {
+        const std::string what = testing::PrintToString(step.args);
+        support::Outcome outcome = Vlreg(step.args);
+        if (step.args == std::vector<std::string>{"list"}) {
+            // Other programs' products may share the registry.
+            std::istringstream lines(outcome.out);
+            outcome.out.clear();
+            for (std::string line; std::getline(lines, line);) {
+                outcome.out += line.starts_with(kPrefix) ? line + "\n" : "";
+            }
+        }
+        EXPECT_EQ(outcome.status, step.status) << what << outcome.err;
+        EXPECT_EQ(outcome.out, step.out) << what;
+        EXPECT_TRUE(step.status == 0 ? outcome.err.empty()
+                                     : outcome.err.starts_with("vlreg: " + step.err) &&
+                                           outcome.err.find('\n') == outcome.err.size() - 1)
+            << what << outcome.err;
+    }
+
+    // The usage, then after a blank line where this platform keeps the layers.
+    const auto help = Vlreg({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: vlreg") &&
+                help.out.find("store." + kEol + kEol + "The user's layer is ") != std::string::npos)
+        << help.out << help.err;
+}
+
+// Writers hardly ever overlap by chance, so this holds the lock on purpose while other
+// processes try to write: one gives up after ten seconds, the next waits until it is released.
+TEST_F(Concurrency, WritersWaitForTheLockHolder) {
+    Put(Layer::System, kSuite);
+#ifdef _WIN32
+    const std::string lock = "Local\\vlregut-user-store-";  // and the user's SID
+#else
+    const std::string lock = UserFile() + ".lock";
+#endif
+    std::future<support::Outcome> second;
+    std::string error;
+    const auto holdLock = [&](vlregut::ini::Document& doc) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto late = Vlreg({"set", kSuite, "Late", "/c"});
+        EXPECT_GE(std::chrono::steady_clock::now() - start, vlregut::kLockWait);
+        EXPECT_EQ(late.status, 2);
+        EXPECT_TRUE(
+            late.err.starts_with("vlreg: " + lock) &&
+            late.err.ends_with(": another process holds the lock; gave up after 10 seconds" + kEol))
+            << late.err;
+        second = std::async(std::launch::async, Vlreg,
+                            std::vector<std::string>{"set", kSuite, "Second", "/b"});
+        EXPECT_EQ(second.wait_for(1s), std::future_status::timeout);
+        return vlregut::ini::setValue(doc, kSuite, "First", "/a");
+    };
+    EXPECT_TRUE(vlregut::openDefaultStore()->update(Layer::User, holdLock, error)) << error;
+    ASSERT_TRUE(second.valid());
+    EXPECT_EQ(second.get().status, 0);
+    EXPECT_EQ(Vlreg({"list", kSuite}).out, "First=/a" + kEol + "Second=/b" + kEol);
+}
+
+// Processes write all at once to one product that at first only the machine-wide layer has: each
+// to an entry of its own, and in each round all of them to the round's new entry.
+TEST_F(Concurrency, WritersInSeveralProcessesLoseNothing) {
+    constexpr int kWriters = 8;
+    constexpr int kRounds = 20;
+    Put(Layer::System, kPrefix + "Shared");
+    std::vector<std::future<support::Outcome>> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        const std::string product = w % 2 ? "VLREGUT-TEST-shared" : kPrefix + "Shared";
+        writers.push_back(std::async(std::launch::async, [=] {
+            return RunProgram(WRITER_EXE, {std::to_string(w), product, std::to_string(kRounds)});
+        }));
+    }
+    for (auto& writer : writers) {
+        const auto outcome = writer.get();
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+    }
+    ASSERT_TRUE(SelectProduct(kPrefix + "Shared"));
+    for (int w = 0; w < kWriters; ++w) {
+        EXPECT_EQ(Get(std::string("W").append(std::to_string(w))), std::to_string(kRounds - 1));
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        EXPECT_NE(Get(std::string("R").append(std::to_string(round))), "<failed>") << round;
+    }
+}
+
+}  // namespace
