@@ -9,13 +9,15 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -247,9 +249,47 @@ bool resolveLinks(std::string& path, std::string& error) {
     return false;
 }
 
-// The lock sits beside the store because the store itself is replaced on every write. flock
-// has no timeout, so a held lock is tried again until the wait runs out: every millisecond, or
-// a writer back for its next write would keep overtaking those that wait.
+// Waits for the lock in the kernel's queue, which hands it on the moment it is free (a loop of
+// tries would let a writer back for its next write overtake those that wait), for at most
+// kLockWait. flock has no timeout, so the wait runs on a thread of its own with a descriptor of
+// its own; a wait given up leaves that thread to release the lock as soon as it gets it.
+// 0 when locked, EWOULDBLOCK when the wait ran out, otherwise the error.
+int waitForLock(int fd) {
+    struct Wait {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool over = false;
+        bool abandoned = false;
+        int error = 0;
+    };
+    const int waitFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (waitFd < 0) {
+        return errno;
+    }
+    auto wait = std::make_shared<Wait>();
+    std::thread([wait, waitFd] {
+        int error = 0;
+        do {
+            error = ::flock(waitFd, LOCK_EX) == 0 ? 0 : errno;
+        } while (error == EINTR);
+        const std::lock_guard lock(wait->mutex);
+        if (wait->abandoned && error == 0) {
+            ::flock(waitFd, LOCK_UN);
+        }
+        ::close(waitFd);
+        wait->over = true;
+        wait->error = error;
+        wait->finished.notify_all();
+    }).detach();
+    std::unique_lock lock(wait->mutex);
+    if (!wait->finished.wait_for(lock, kLockWait, [&] { return wait->over; })) {
+        wait->abandoned = true;
+        return EWOULDBLOCK;
+    }
+    return wait->error;
+}
+
+// The lock sits beside the store because the store itself is replaced on every write.
 int lockExclusive(const std::string& path, std::string& error) {
     const std::string lockPath = path + ".lock";
     Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
@@ -257,20 +297,21 @@ int lockExclusive(const std::string& path, std::string& error) {
         error = describe(lockPath, "cannot open lock", errno);
         return -1;
     }
-    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                error = lockPath + ": another process holds the lock; gave up after " +
-                        std::to_string(kLockWait.count()) + " seconds";
-                return -1;
-            }
-            const timespec pause{0, 1'000'000};
-            ::nanosleep(&pause, nullptr);
-        } else if (errno != EINTR) {
-            error = describe(lockPath, "cannot lock", errno);
-            return -1;
-        }
+    int failure = 0;
+    do {
+        failure = ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+    } while (failure == EINTR);
+    if (failure == EWOULDBLOCK) {
+        failure = waitForLock(fd.get());
+    }
+    if (failure == EWOULDBLOCK) {
+        error = lockPath + ": another process holds the lock; gave up after " +
+                std::to_string(kLockWait.count()) + " seconds";
+        return -1;
+    }
+    if (failure != 0) {
+        error = describe(lockPath, "cannot lock", failure);
+        return -1;
     }
     return fd.release();
 }
