@@ -230,6 +230,15 @@ TEST(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
         EXPECT_EQ(ReadAll(err), c.err) << mode << " " << c.unavailable;
         EXPECT_EQ(g_sessionChecks, mode == "console" ? 0 : 1) << mode;
     }
+    // The real steps go by the names SUITEHELP_UI gives them.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    for (const std::string mode : {"gtk", "zenity", "kdialog"}) {
+        std::FILE* err = std::tmpfile();
+        platform::DesktopUserInterface(stdin, err, mode.c_str()).MessageBox("x", "T", 0);
+        EXPECT_EQ(ReadAll(err), "T: x\nsuitehelp: SUITEHELP_UI=" + mode +
+                                    " is not available; using the console.\n");
+    }
 }
 
 // GTK ends the process when its file chooser's settings schema is missing: without the schema
