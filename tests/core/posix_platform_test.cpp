@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -7,207 +8,170 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "app/command_line.h"
 #include "platform/file.h"
 #include "platform/posix/command_tail.h"
-#include "platform/posix/console_ui.h"
 #include "platform/posix/desktop_ui.h"
 #include "platform/posix/dialog_support.h"
+#include "platform/posix/dialog_tool_ui.h"
 #include "platform/posix/file_system.h"
 #include "platform/posix/graphical_session.h"
+#include "platform/posix/gtk_ui.h"
 #include "tests/fakes/temp_dir.h"
 
 namespace {
 
+using namespace std::chrono_literals;
+using platform::DialogTool;
+
+// What the stream holds from its start; closes it.
+std::string ReadAll(std::FILE* stream) {
+    std::rewind(stream);
+    std::string text;
+    for (int c; (c = std::fgetc(stream)) != EOF;) {
+        text += static_cast<char>(c);
+    }
+    std::fclose(stream);
+    return text;
+}
+
+// Each argument comes back whole from the tail: whitespace at both ends of the tokenizer's range
+// and an empty argument are quoted.
 TEST(CommandTailTest, CarriesArgumentsThroughTheTokenizer) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"-vellum", "/tmp/help.cfg"},
-        {"-dax", "/home/a user/My Help/help.cfg"},
-        {"-vellum", ""},
-        {"-vellum", "tab\there", "new\nline"},
-        {"a\"b", "back\\slash"},
-    };
-    for (const auto& arguments : cases) {
-        std::vector<char*> argv{const_cast<char*>("suitehelp")};
-        for (const auto& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        const CString tail = platform::CommandTail(static_cast<int>(argv.size()), argv.data());
-        CommandLine split = SplitCommandLine(tail.c_str());
-        EXPECT_EQ(std::vector<std::string>(split.Arguments(), split.Arguments() + split.Count()),
-                  arguments)
-            << tail;
+    std::vector<std::string> arguments{"-dax", "/home/a user/help.cfg", "", "tab\there",
+                                       "cr\rhere"};
+    std::vector<char*> argv{const_cast<char*>("suitehelp")};
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
     }
+    const CString tail = platform::CommandTail(static_cast<int>(argv.size()), argv.data());
+    CommandLine split = SplitCommandLine(tail.c_str());
+    EXPECT_EQ(std::vector<std::string>(split.Arguments(), split.Arguments() + split.Count()),
+              arguments)
+        << tail;
 }
 
-// Exits with 0 when the open is refused; an open that blocks ends with the alarm.
-[[noreturn]] void ExitAfterOpening(const std::string& path) {
-    alarm(5);
-    try {
-        CFile file;
-        file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
-    } catch (const CFileException&) {
-        std::_Exit(0);
-    }
-    std::_Exit(1);
-}
-
+// Anything but a regular file is refused at once; an open that blocks ends with the alarm.
 TEST(PosixFileTest, RefusesAnythingButARegularFileWithoutWaiting) {
     TempDir dir;
-    const std::string fifo = dir / "help.cfg";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
-        EXPECT_EXIT(ExitAfterOpening(path), testing::ExitedWithCode(0), "") << path;
+    ASSERT_EQ(mkfifo((dir / "help.cfg").c_str(), 0600), 0);
+    for (const std::string& path : {dir / "help.cfg", std::string("/dev/zero")}) {
+        const auto open = [&] {
+            alarm(5);
+            try {
+                CFile().Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+            } catch (const CFileException&) {
+                std::_Exit(0);
+            }
+            std::_Exit(1);
+        };
+        EXPECT_EXIT(open(), testing::ExitedWithCode(0), "") << path;
     }
 }
 
-class PosixFileSystemTest : public testing::Test {
-  protected:
-    platform::PosixFileSystem files;
+TEST(PosixFileSystemTest, FindsTheDocumentWhateverTheCaseOfItsName) {
     TempDir dir;
-};
-
-TEST_F(PosixFileSystemTest, FindsTheDocumentWhateverTheCaseOfItsName) {
-    std::filesystem::create_directory(dir / "Mixed Case");
-    dir.Write("Mixed Case/Docs.PDF", "%PDF-1.4\n");
-    const CString folder = dir / "Mixed Case";
-    EXPECT_EQ(files.NameOnDisk(folder + "/docs.pdf"), folder + "/Docs.PDF");
-    EXPECT_EQ(files.Access(files.NameOnDisk(folder + "/docs.pdf").c_str()), 0);
+    const platform::PosixFileSystem files;
+    const std::string folder = dir / "Mixed Case/";
+    dir.Write("Mixed Case/Docs.PDF", "");
+    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "Docs.PDF");
+    EXPECT_EQ(files.NameOnDisk(folder + "absent.pdf"), folder + "absent.pdf");
     // The folder is never matched without regard to case.
-    EXPECT_NE(files.Access(files.NameOnDisk(dir / "mixed case/docs.pdf").c_str()), 0);
-    EXPECT_EQ(files.NameOnDisk(folder + "/absent.pdf"), folder + "/absent.pdf");
-
+    EXPECT_EQ(files.NameOnDisk(dir / "mixed case/docs.pdf"), dir / "mixed case/docs.pdf");
     // Of several spellings, an exact one first, otherwise always the same one.
     dir.Write("Mixed Case/DOCS.pdf", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "/docs.pdf"), folder + "/DOCS.pdf");
+    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "DOCS.pdf");
     dir.Write("Mixed Case/docs.pdf", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "/docs.pdf"), folder + "/docs.pdf");
+    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "docs.pdf");
 }
 
-TEST_F(PosixFileSystemTest, SplitsWithSlashOnly) {
-    struct {
-        const char* path;
-        const char* dir;
-        const char* fname;
-        const char* ext;
+TEST(PosixFileSystemTest, SplitsAtSlashesOnlyAndRefusesWhatDoesNotFit) {
+    const std::string longest = "/" + std::string(253, 'd') + "/";  // with its NUL, 256 bytes
+    const struct {
+        std::string path;
+        std::string split;  // drive|dir|fname|ext; empty: refused
     } cases[] = {
-        {"/home/u/Docs/docs.pdf", "/home/u/Docs/", "docs", ".pdf"},
-        {"/docs.pdf", "/", "docs", ".pdf"},
-        {"/a.b/c\\d.e.pdf", "/a.b/", "c\\d.e", ".pdf"},
-        {"/x/noext", "/x/", "noext", ""},
-        {"C:\\docs.pdf", "", "C:\\docs", ".pdf"},
+        {"/home/u/Docs/docs.pdf", "|/home/u/Docs/|docs|.pdf"},
+        {"/docs.pdf", "|/|docs|.pdf"},
+        {"/a.b/c\\d.e.pdf", "|/a.b/|c\\d.e|.pdf"},
+        {"/x/noext", "|/x/|noext|"},
+        {"C:\\docs.pdf", "||C:\\docs|.pdf"},
+        {longest + "n.pdf", "|" + longest + "|n|.pdf"},
+        {"/d" + longest + "n.pdf", ""},
+        {"/" + std::string(256, 'n') + ".pdf", ""},
     };
     for (const auto& c : cases) {
-        char drive[platform::kMaxDrive], d[platform::kMaxDir], f[platform::kMaxFname],
-            e[platform::kMaxExt];
-        ASSERT_TRUE(files.SplitPath(c.path, drive, d, f, e)) << c.path;
-        EXPECT_STREQ(drive, "");
-        EXPECT_STREQ(d, c.dir);
-        EXPECT_STREQ(f, c.fname);
-        EXPECT_STREQ(e, c.ext);
+        char drive[platform::kMaxDrive], dir[platform::kMaxDir], fname[platform::kMaxFname],
+            ext[platform::kMaxExt];
+        const bool fits =
+            platform::PosixFileSystem().SplitPath(c.path.c_str(), drive, dir, fname, ext);
+        EXPECT_EQ(fits ? std::string(drive) + "|" + dir + "|" + fname + "|" + ext : "", c.split)
+            << c.path;
     }
-    char drive[platform::kMaxDrive], d[platform::kMaxDir], f[platform::kMaxFname],
-        e[platform::kMaxExt];
-    EXPECT_TRUE(files.SplitPath(("/" + std::string(253, 'd') + "/n.pdf").c_str(), drive, d, f, e));
-    EXPECT_FALSE(files.SplitPath(("/" + std::string(254, 'd') + "/n.pdf").c_str(), drive, d, f, e));
-    EXPECT_FALSE(files.SplitPath(("/" + std::string(256, 'n') + ".pdf").c_str(), drive, d, f, e));
 }
 
-class ConsoleUserInterfaceTest : public testing::Test {
-  protected:
-    // Runs the dialog on the typed input; returns what it wrote.
-    std::string Ask(const std::string& input, int* result, CString* chosen) {
-        std::FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
-        if (input.empty()) {
-            in = std::fopen("/dev/null", "r");
-        }
-        std::FILE* out = std::tmpfile();
-        platform::ConsoleUserInterface console(in, out);
-        platform::FileOpenRequest request;
-        request.title = "Can't find /x/docs.pdf. Specify the path for docs.pdf.";
-        request.defaultExt = "pdf";
-        request.initialDir = dir.path().string();
-        *result = console.ShowFileOpen(request, chosen);
-        EXPECT_LE(std::ftell(in), 4097) << "read past the longest answer";
-        std::fclose(in);
-        return ReadAll(out);
-    }
-
-    static std::string ReadAll(std::FILE* out) {
-        std::rewind(out);
-        std::string text;
-        for (int c; (c = std::fgetc(out)) != EOF;) {
-            text += static_cast<char>(c);
-        }
-        std::fclose(out);
-        return text;
-    }
-
+// One line of at most 4096 bytes, naming a regular file; the message box writes to the console.
+TEST(ConsoleUserInterfaceTest, TakesOneBoundedLineNamingARegularFile) {
     TempDir dir;
-};
-
-TEST_F(ConsoleUserInterfaceTest, MessageBoxWritesCaptionAndText) {
-    std::FILE* out = std::tmpfile();
-    platform::ConsoleUserInterface console(stdin, out);
-    EXPECT_EQ(console.MessageBox("Two\nlines 100%", "Error", 0), 1);
-    EXPECT_EQ(ReadAll(out), "Error: Two\nlines 100%\n");
-}
-
-TEST_F(ConsoleUserInterfaceTest, DialogTakesARegularFile) {
-    const std::string title = "Can't find /x/docs.pdf. Specify the path for docs.pdf.\n";
     const std::string pdf = dir.Write("docs.pdf", "%PDF-1.4\n");
     std::filesystem::create_directory(dir / "folder.pdf");
     ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
-    const std::string retry = ": no such file; type another path, or an empty line to cancel.\n";
+    const std::string title = "Can't find /x/docs.pdf.\n";
+    const std::string retry =
+        ": no such file; type another path, or an empty line to cancel.\n" + title;
     const std::string tooLong =
         "suitehelp: an answer of more than 4096 bytes names no file; cancelled.\n";
-    struct {
+    const std::string longest(4096, 'x');
+    const struct {
         std::string input;
         int result;
         std::string chosen;
-        std::string written;
+        std::string written;  // after the first question
     } cases[] = {
-        {pdf + "\n", 1, pdf, title},
-        {pdf + "\r\n", 1, pdf, title},
-        {"docs\n", 1, pdf, title},  // relative to the folder shown, with the default extension
-        {"", 2, "", title},
-        {"\n" + pdf + "\n", 2, "", title},
-        {dir / "gone.pdf" + "\n" + pdf, 1, pdf,
-         title + dir / "gone.pdf" +
-             ": no such file; type another path, or an empty line to cancel.\n" + title},
-        {dir / "folder.pdf" + "\n", 2, "", title + dir / "folder.pdf" + retry + title},
-        {"pipe.pdf\n", 2, "", title + dir / "pipe.pdf" + retry + title},
-        {pdf + '\0' + "x\n", 2, "", title + pdf + '\0' + "x" + retry + title},
-        {std::string(4096, 'x') + "\n", 2, "",
-         title + dir / (std::string(4096, 'x') + ".pdf") + retry + title},
-        {std::string(4097, 'x') + "\n" + pdf + "\n", 2, "", title + tooLong},
-        {std::string(1 << 16, '\0'), 2, "", title + tooLong},  // as from /dev/zero
+        {pdf + "\n", 1, pdf, ""},
+        {pdf + "\r\n", 1, pdf, ""},
+        {"docs\n", 1, pdf, ""},  // relative to the folder shown, with the default extension
+        {"", 2, "", ""},
+        {"\n" + pdf + "\n", 2, "", ""},
+        {dir / "gone.pdf" + "\n" + pdf, 1, pdf, dir / "gone.pdf" + retry},
+        {dir / "folder.pdf" + "\n", 2, "", dir / "folder.pdf" + retry},
+        {"pipe.pdf\n", 2, "", dir / "pipe.pdf" + retry},
+        {pdf + '\0' + "x\n", 2, "", pdf + '\0' + "x" + retry},
+        {longest + "\n", 2, "", dir / (longest + ".pdf") + retry},
+        {longest + "x\n" + pdf + "\n", 2, "", tooLong},
+        {std::string(1 << 16, '\0'), 2, "", tooLong},  // as from /dev/zero
     };
     for (const auto& c : cases) {
-        int result = 0;
+        std::FILE* in = c.input.empty()
+                            ? std::fopen("/dev/null", "r")
+                            : fmemopen(const_cast<char*>(c.input.data()), c.input.size(), "r");
+        std::FILE* out = std::tmpfile();
         CString chosen;
-        EXPECT_EQ(Ask(c.input, &result, &chosen), c.written) << c.input;
-        EXPECT_EQ(result, c.result) << c.input;
+        EXPECT_EQ(platform::ConsoleUserInterface(in, out).ShowFileOpen(
+                      {"Can't find /x/docs.pdf.", "", "", "pdf", "", dir.path().string()}, &chosen),
+                  c.result)
+            << c.input;
+        EXPECT_LE(std::ftell(in), 4097) << "read past the longest answer";
+        std::fclose(in);
+        EXPECT_EQ(ReadAll(out), title + c.written) << c.input;
         EXPECT_EQ(chosen, c.chosen) << c.input;
     }
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(platform::ConsoleUserInterface(stdin, out).MessageBox("Two\nlines 100%", "Error", 0),
+              1);
+    EXPECT_EQ(ReadAll(out), "Error: Two\nlines 100%\n");
 }
 
-// The desktop steps as fakes: each notes its name when asked and shows the dialog unless it is
-// unavailable.
-class FakeStep : public platform::UserInterface {
-  public:
-    FakeStep(const char* name, std::string* log, bool available)
-        : m_name(name), m_log(log), m_available(available) {}
+// A desktop step that notes its name when asked, and shows the dialog unless it is unavailable.
+struct FakeStep : platform::UserInterface {
+    FakeStep(const char* name, std::string* log, const std::string& unavailable)
+        : m_name(name), m_log(log), m_available(unavailable.find(name) == std::string::npos) {}
     int MessageBox(const CString&, const CString&, unsigned) override { return Answer(); }
-    int ShowFileOpen(const platform::FileOpenRequest&, CString* chosen) override {
-        *chosen = m_name;
-        return Answer();
-    }
-
-  private:
+    int ShowFileOpen(const platform::FileOpenRequest&, CString*) override { return Answer(); }
     int Answer() {
         *m_log += m_name + " ";
         return m_available ? platform::kDialogConfirmed : platform::kDialogUnavailable;
@@ -224,12 +188,10 @@ bool SessionPresent() {
     return g_sessionPresent;
 }
 
-class DesktopUserInterfaceTest : public ConsoleUserInterfaceTest {};
-
-TEST_F(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
+TEST(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
     const std::string gone =
         "suitehelp: SUITEHELP_UI=zenity is not available; using the console.\n";
-    struct {
+    const struct {
         const char* mode;
         bool session;
         std::string unavailable;  // names of the steps that cannot show it
@@ -249,9 +211,8 @@ TEST_F(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
     };
     for (const auto& c : cases) {
         std::string log;
-        FakeStep gtk("gtk", &log, c.unavailable.find("gtk") == std::string::npos);
-        FakeStep zenity("zenity", &log, c.unavailable.find("zenity") == std::string::npos);
-        FakeStep kdialog("kdialog", &log, c.unavailable.find("kdialog") == std::string::npos);
+        FakeStep gtk("gtk", &log, c.unavailable), zenity("zenity", &log, c.unavailable),
+            kdialog("kdialog", &log, c.unavailable);
         std::FILE* in = std::fopen("/dev/null", "r");
         std::FILE* err = std::tmpfile();
         g_sessionChecks = 0;
@@ -260,16 +221,98 @@ TEST_F(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
             in, err, c.mode, {{"gtk", &gtk}, {"zenity", &zenity}, {"kdialog", &kdialog}},
             SessionPresent);
         EXPECT_EQ(g_sessionChecks, 0) << "checked before a dialog was needed";
-        platform::FileOpenRequest request;
-        request.title = "title";
         CString chosen;
-        ui.ShowFileOpen(request, &chosen);
+        ui.ShowFileOpen({"title", "", "", "", "", ""}, &chosen);
         ui.MessageBox("x", "T", 0);
         std::fclose(in);
         const std::string mode = c.mode ? c.mode : "(unset)";
         EXPECT_EQ(log, c.tried) << mode << " " << c.unavailable;
         EXPECT_EQ(ReadAll(err), c.err) << mode << " " << c.unavailable;
-        EXPECT_EQ(g_sessionChecks, std::string(c.mode ? c.mode : "") == "console" ? 0 : 1) << mode;
+        EXPECT_EQ(g_sessionChecks, mode == "console" ? 0 : 1) << mode;
+    }
+    // The real steps go by the names SUITEHELP_UI gives them.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    for (const std::string mode : {"gtk", "zenity", "kdialog"}) {
+        std::FILE* err = std::tmpfile();
+        platform::DesktopUserInterface(stdin, err, mode.c_str()).MessageBox("x", "T", 0);
+        EXPECT_EQ(ReadAll(err), "T: x\nsuitehelp: SUITEHELP_UI=" + mode +
+                                    " is not available; using the console.\n");
+    }
+}
+
+// GTK ends the process when its file chooser's settings schema is missing: without the schema
+// it is not even loaded.
+TEST(GtkUserInterfaceTest, UnavailableWithoutTheFileChoosersSchema) {
+    TempDir noSchemas;
+    const std::string dataDirs = std::getenv("XDG_DATA_DIRS") ? std::getenv("XDG_DATA_DIRS") : "";
+    setenv("XDG_DATA_DIRS", noSchemas.path().c_str(), 1);
+    unsetenv("GSETTINGS_SCHEMA_DIR");
+    CString chosen;
+    EXPECT_EQ(platform::GtkUserInterface(stderr).ShowFileOpen({}, &chosen),
+              platform::kDialogUnavailable);
+    EXPECT_EQ(dlopen("libgtk-3.so.0", RTLD_LAZY | RTLD_NOLOAD), nullptr);
+    setenv("XDG_DATA_DIRS", dataDirs.c_str(), 1);
+}
+
+// The zenity and kdialog steps against a stand-in script: the arguments of its first call, and
+// how its output and exit are read.
+TEST(DialogToolTest, PassesTheRequestAndReadsTheExit) {
+    const std::string text = "a <b>\\n</b> &amp;\nb";
+    const std::string zenityInfo = "zenity#--info#--no-markup#--title=Cap#--text=" + text + "#";
+    const std::string kdialogOpen =
+        "kdialog#--title=T#--getopenfilename#{dir}/*.pdf#pdf Files (*.pdf)#";
+    const struct {
+        const char* script;  // after the call is noted; "{dir}" stands for the folder; null: none
+        bool open;           // the File-Open dialog, else a message box
+        int result;
+        const char* chosen;
+        std::string call;  // each argument followed by '#'
+        const char* notes = "";
+    } cases[] = {
+        {"exit 1", false, 1, "", zenityInfo},
+        {"exit 255", false, -1, "", zenityInfo},
+        {"exit 0", false, 1, "",
+         "kdialog#--title=Cap#--msgbox=<qt><p style=\"white-space:pre-wrap\">"
+         "a &lt;b&gt;\\n&lt;/b&gt; &amp;amp;<br>b</p></qt>#"},
+        {"[ -e \"$0.again\" ] && echo {dir}/docs || { : >\"$0.again\"; echo {dir}/gone; }", true, 1,
+         "{dir}/docs.pdf",
+         "zenity#--file-selection#--title=T#--file-filter=pdf Files (*.pdf) | *.[pP][dD][fF]#"
+         "--filename={dir}/#",
+         "{dir}/gone.pdf: no such file.\n"},
+        {"echo {dir}/docs.pdf", true, 1, "{dir}/docs.pdf", kdialogOpen},
+        {"kill -9 $$", true, -1, "", kdialogOpen},
+        {nullptr, true, -1, "", "kdialog"},  // not installed
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const support::Substitutions where{{"{dir}", dir.path().string()}};
+        dir.Write("docs.pdf", "%PDF-1.4\n");
+        const std::string name = c.call.substr(0, c.call.find('#'));
+        const std::string tool = dir / ("bin/" + name);
+        if (c.script != nullptr) {
+            support::writeFile(
+                tool,
+                "#!/bin/sh\n[ -e \"$0.call\" ] || printf '%s#' \"${0##*/}\" \"$@\" >\"$0.call\"\n" +
+                    support::expand(c.script, where) + "\n");
+            ASSERT_EQ(chmod(tool.c_str(), 0700), 0);
+        }
+        const std::string path = std::getenv("PATH");
+        setenv("PATH", (dir / "bin").c_str(), 1);
+        std::FILE* notes = std::tmpfile();
+        platform::DialogToolUserInterface ui(
+            name == "zenity" ? DialogTool::kZenity : DialogTool::kKdialog, notes);
+        CString chosen;
+        const int result = c.open ? ui.ShowFileOpen({"T", "pdf Files (*.pdf)", "*.pdf", "pdf",
+                                                     "*.pdf", dir.path().string()},
+                                                    &chosen)
+                                  : ui.MessageBox(text, "Cap", 0);
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(result, c.result) << c.call;
+        EXPECT_EQ(chosen, support::expand(c.chosen, where)) << c.call;
+        EXPECT_EQ(support::readFile(tool + ".call"),
+                  c.script ? support::expand(c.call, where) : "");
+        EXPECT_EQ(ReadAll(notes), support::expand(c.notes, where)) << c.call;
     }
 }
 
@@ -291,7 +334,6 @@ int Listen(const std::string& name) {
 }
 
 TEST(GraphicalSessionTest, NeedsAServerThatAnswersInTime) {
-    using namespace std::chrono_literals;
     const auto present = [](const char* wayland, const char* runtime, const std::string& x) {
         return platform::GraphicalSessionPresent(wayland, runtime, x.c_str(), 300ms);
     };
@@ -308,21 +350,20 @@ TEST(GraphicalSessionTest, NeedsAServerThatAnswersInTime) {
     EXPECT_FALSE(present(nullptr, nullptr, display));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
 
+    // Each client is answered, with a refusal, which is an answer too; until the shutdown.
     std::thread server([x] {
         char setup[12];
-        // Until the socket is shut down.
         for (int client; (client = accept(x, nullptr, nullptr)) >= 0; close(client)) {
-            // A refusal is an answer too.
             if (read(client, setup, sizeof setup) == sizeof setup) {
                 send(client, "\0", 1, MSG_NOSIGNAL);
             }
         }
     });
-    EXPECT_TRUE(present(nullptr, nullptr, display));
-    EXPECT_TRUE(present(nullptr, nullptr, "unix" + display));
+    for (const std::string& name : {display, "unix" + display, "unix/" + display}) {
+        EXPECT_TRUE(present(nullptr, nullptr, name)) << name;
+    }
     EXPECT_FALSE(present(nullptr, nullptr, "remote.example" + display)) << "looked up a name";
     EXPECT_FALSE(present(nullptr, nullptr, "no display"));
-    EXPECT_TRUE(present(nullptr, nullptr, "unix/" + display));
     shutdown(x, SHUT_RDWR);
     server.join();
     close(x);
