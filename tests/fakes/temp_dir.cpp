@@ -1,11 +1,5 @@
 #include "tests/fakes/temp_dir.h"
 
-std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
-    const std::string file = *this / name;
-    support::writeFile(file, bytes);
-    return file;
-}
-
 FileHolder::FileHolder(const std::string& path) {
 #ifdef _WIN32
     m_handle = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,

@@ -12,14 +12,8 @@
 #include <unistd.h>
 #endif
 
-// A fresh folder for one test, removed with everything in it afterwards.
-class TempDir : public support::TempFolder {
-  public:
-    TempDir() : TempFolder("suitehelp") {}
-
-    // Writes the bytes as they stand; returns the file's path.
-    std::string Write(const std::string& name, const std::string& bytes) const;
-};
+// The core tests' name for a test's own temporary folder.
+using TempDir = support::TempFolder;
 
 // Holds a file open the way another program of the suite would while writing it: without
 // sharing on Windows, under an exclusive lock on POSIX.

@@ -36,13 +36,19 @@ std::string uniqueName(const std::string& stem) {
 
 TempFolder::TempFolder(const std::string& stem) {
     do {
-        path_ = fs::temp_directory_path() / uniqueName(stem);
-    } while (!fs::create_directory(path_));
+        m_path = fs::temp_directory_path() / uniqueName(stem);
+    } while (!fs::create_directory(m_path));
 }
 
 TempFolder::~TempFolder() {
     std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    fs::remove_all(m_path, ignored);
+}
+
+std::string TempFolder::Write(const std::string& relative, const std::string& bytes) const {
+    const std::string file = *this / relative;
+    writeFile(file, bytes);
+    return file;
 }
 
 std::string padded(std::string text, std::size_t size) {

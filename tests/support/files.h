@@ -22,16 +22,20 @@ std::string uniqueName(const std::string& stem);
 // A new folder in the temporary folder, removed with all it holds on destruction.
 class TempFolder {
   public:
-    explicit TempFolder(const std::string& stem);
+    explicit TempFolder(const std::string& stem = "suitehelp");
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    const fs::path& path() const { return path_; }
-    std::string operator/(const std::string& relative) const { return (path_ / relative).string(); }
+    const fs::path& path() const { return m_path; }
+    std::string operator/(const std::string& relative) const {
+        return (m_path / relative).string();
+    }
+    // Writes the bytes as they stand, parent folders made; answers the file's path.
+    std::string Write(const std::string& relative, const std::string& bytes) const;
 
   private:
-    fs::path path_;
+    fs::path m_path;
 };
 
 // `text` followed by comment lines (";xxx"), `size` bytes in all.
