@@ -117,14 +117,14 @@ class Desktop : public testing::Test {
     }
 
     // Runs suitehelp while play() acts as the user.
-    e2e::RunResult Run(const std::string& mode, const std::function<void()>& play,
-                       const std::vector<std::string>& more = {}) {
+    support::RunResult Run(const std::string& mode, const std::function<void()>& play,
+                           const std::vector<std::string>& more = {}) {
         std::vector<std::string> env = Environment(mode);
         env.insert(env.end(), more.begin(), more.end());
-        e2e::RunResult result;
+        support::RunResult result;
         m_ended = false;
         std::thread program([&] {
-            result = e2e::run({{SUITEHELP_EXE, "-vellum", At("help.cfg")}, env, "", "", 60s});
+            result = support::Run({{SUITEHELP_EXE, "-vellum", At("help.cfg")}, env, "", "", 60s});
             m_ended = true;
         });
         play();
@@ -133,9 +133,9 @@ class Desktop : public testing::Test {
         return result;
     }
 
-    e2e::RunResult Xdotool(std::vector<std::string> args) {
+    support::RunResult Xdotool(std::vector<std::string> args) {
         args.insert(args.begin(), kXdotool);
-        return e2e::run({args, {"DISPLAY=:" + m_display}, "", "", 5s});
+        return support::Run({args, {"DISPLAY=:" + m_display}, "", "", 5s});
     }
 
     // The visible window named like the pattern, within 30 s (a dialog program started cold on a
@@ -181,8 +181,8 @@ class Desktop : public testing::Test {
     // The folder registered, and the document the viewer was given, if any. GIO starts the viewer
     // after suitehelp has ended: a loaded machine can take seconds for that.
     void ExpectStoredAndOpened(const std::string& folder, const std::string& document) {
-        const auto stored =
-            e2e::run({{VLREG_EXE, "get", "SuiteWriter", "DocsDir"}, Environment(""), "", "", 5s});
+        const auto stored = support::Run(
+            {{VLREG_EXE, "get", "SuiteWriter", "DocsDir"}, Environment(""), "", "", 5s});
         EXPECT_EQ(stored.out, folder + "\n");
         std::string record;
         for (auto end = Clock::now() + (document.empty() ? 0s : 20s);

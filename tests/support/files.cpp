@@ -19,7 +19,11 @@ namespace support {
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    try {
+        return {std::istreambuf_iterator<char>(in), {}};
+    } catch (const std::ios_base::failure&) {  // e.g. the /proc file of a process that just ended
+        return {};
+    }
 }
 
 bool writeFile(const fs::path& path, const std::string& bytes) {

@@ -1,14 +1,17 @@
+// Programs run to their end with their output captured, and the processes this one is left with.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
-namespace e2e {
+namespace support {
 
 struct RunResult {
     bool timedOut = false;
-    int exitCode = -1;  // -1 when ended by a signal
+    int exitCode = -1;  // -1 when ended by a signal or never started
     std::string out;
     std::string err;
 };
@@ -16,12 +19,18 @@ struct RunResult {
 struct RunOptions {
     std::vector<std::string> argv;  // argv[0] is the program's path
     std::vector<std::string> env;   // "NAME=value"; nothing is inherited
-    std::string input;              // written to stdin, which is then closed
+    std::string input;              // standard input, to its end
     std::string cwd;                // empty: the caller's
     std::chrono::milliseconds timeout{5000};
 };
 
 // Runs a program to its end; on timeout kills its whole process group.
-RunResult run(const RunOptions& options);
+RunResult Run(const RunOptions& options);
 
-}  // namespace e2e
+// This process's children that still run, those that ended reaped; with PR_SET_CHILD_SUBREAPER,
+// the orphans of its children too.
+std::vector<pid_t> OurChildren();
+// Whether the process still runs; a child of ours that has ended is reaped here.
+bool Running(pid_t pid);
+
+}  // namespace support

@@ -88,7 +88,7 @@ inline support::Outcome RunProgram(const char* program, const std::vector<std::s
     for (char** entry = environ; *entry != nullptr; ++entry) {
         env.emplace_back(*entry);
     }
-    const auto result = e2e::run({argv, env, "", "", limit});
+    const auto result = support::Run({argv, env, "", "", limit});
     return {result.timedOut ? -1 : result.exitCode, result.out, result.err};
 }
 #endif
