@@ -5,7 +5,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <random>
 #include <sstream>
 
 #ifdef _WIN32
@@ -64,15 +63,6 @@ std::string padded(std::string text, std::size_t size) {
         text += '\n';
     }
     return text;
-}
-
-std::string randomBytes(unsigned seed, std::size_t size) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(random() & 0xFF);
-    }
-    return bytes;
 }
 
 std::string fileState(const fs::path& path) {

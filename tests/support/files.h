@@ -40,8 +40,6 @@ class TempFolder {
 
 // `text` followed by comment lines (";xxx"), `size` bytes in all.
 std::string padded(std::string text, std::size_t size);
-// The same bytes for the same seed.
-std::string randomBytes(unsigned seed, std::size_t size);
 // What changes when a file or folder is rewritten: its type, bytes (as a hash), permissions and
 // modification time.
 std::string fileState(const fs::path& path);
