@@ -5,6 +5,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "vlregut/names.h"
 
 namespace vlregut::ini {
@@ -33,43 +37,14 @@ std::size_t firstStrayByte(std::string_view text) {
     return stray;
 }
 
-std::string strayByteFault(std::string_view text) {
+const char* strayByteFault(std::string_view text) {
     return text.find('\r') != npos ? "carriage return not followed by a line feed" : "NUL byte";
 }
 
-// Names are checked and hashed eight bytes at a time: a store may hold thousands, and every
+// Names are checked and hashed several bytes at a time: a store may hold thousands, and every
 // program of the suite reads the store as it starts.
 constexpr std::uint64_t kOnes = 0x0101010101010101u;
 constexpr std::uint64_t kMix = 0x9E3779B97F4A7C15u;
-
-// Non-zero when a byte of word is below limit (at most 0x80); the lowest flagged byte is the
-// first such byte.
-constexpr std::uint64_t below(std::uint64_t word, std::uint64_t limit) {
-    return (word - kOnes * limit) & ~word & (kOnes * 0x80);
-}
-
-// Non-zero when a name may not hold a byte of word: a control byte.
-constexpr std::uint64_t controls(std::uint64_t word) {
-    return below(word, 0x20) | below(word ^ (kOnes * 0x7f), 1);
-}
-
-// A name is hashed a word at a time; a last short word is filled up with 'a', which passes
-// every check. Setting bit 5 of every byte folds A-Z, so names that sameName matches hash alike.
-void mix(std::uint64_t& mixed, std::uint64_t word) {
-    mixed = (mixed ^ (word | (kOnes * 0x20))) * kMix;
-    mixed ^= mixed >> 32;
-}
-
-std::uint64_t filledUp(std::uint64_t word, std::size_t kept) {
-    const std::uint64_t mask = (std::uint64_t{1} << 8 * kept) - 1;
-    return (word & mask) | (kOnes * 'a' & ~mask);
-}
-
-std::uint32_t finish(std::uint64_t mixed, std::size_t length) {
-    // Multiplying carries bits only upwards: the last word's top bytes still need spreading.
-    mixed = (mixed ^ length) * kMix;
-    return static_cast<std::uint32_t>(mixed ^ mixed >> 32);
-}
 
 std::uint64_t load(const char* at) {
     static_assert(std::endian::native == std::endian::little, "a word's first bytes are its low");
@@ -78,31 +53,123 @@ std::uint64_t load(const char* at) {
     return word;
 }
 
-// Checks a name as isValidProductId (stop ']') or isValidEntryName (stop '=') do, where the
-// line's layout has already kept out edge blanks and a leading '[', ';' or '#'. Bytes up to
-// `end` may be read.
-[[gnu::always_inline]] inline bool checkName(std::string_view name, const char* end, char stop,
-                                             std::uint32_t& hash) {
-    if (name.empty() || name.size() > kMaxNameLength) {
-        return false;
-    }
+// Flags (bit 7) each byte of word that no name may hold: a control byte, or stop (below 0x80).
+// Bytes from 0x80 up are kept as they are; the low seven bits of the others are added to so
+// that no carry crosses into the next byte.
+constexpr std::uint64_t refused(std::uint64_t word, std::uint64_t stops) {
+    const std::uint64_t low = word & kOnes * 0x7f;
+    const std::uint64_t fine = (low + kOnes * 0x60)               // from 0x20 up
+                               & ~(low + kOnes * 0x01)            // but not 0x7f
+                               & ((low ^ stops) + kOnes * 0x7f);  // nor stop
+    return ~(word | fine) & kOnes * 0x80;
+}
+
+// A name is hashed a word at a time, the bytes past its end cleared in the last. Setting bit 5
+// of every byte folds A-Z, so names that sameName matches hash alike.
+std::uint64_t mix(std::uint64_t mixed, std::uint64_t word) {
+    return (mixed ^ (word | kOnes * 0x20)) * kMix;
+}
+
+// The first `kept` bytes of word, 0 to 8, and NULs.
+std::uint64_t firstBytes(std::uint64_t word, std::size_t kept) {
+    static constexpr std::uint64_t kKept[9] = {0,
+                                               0xff,
+                                               0xffff,
+                                               0xffffff,
+                                               0xffffffff,
+                                               0xffffffffff,
+                                               0xffffffffffff,
+                                               0xffffffffffffff,
+                                               0xffffffffffffffff};
+    return word & kKept[kept];
+}
+
+std::uint32_t finish(std::uint64_t mixed, std::size_t length) {
+    // Multiplying carries bits only upwards: the top bits are folded down before the last one.
+    mixed ^= length;
+    mixed = (mixed ^ mixed >> 29) * kMix;
+    return static_cast<std::uint32_t>(mixed ^ mixed >> 32);
+}
+
+// Reads a name from `name` up to the first byte that no name may hold (a control byte or
+// `stop`), a word at a time, and hashes it if asked; returns where it stopped. Bytes up to `end`
+// may be read, and it stops there at the latest.
+template <bool hashed>
+const char* scanName(const char* name, const char* end, char stop, std::uint32_t& hash) {
     const std::uint64_t stops = kOnes * static_cast<unsigned char>(stop);
-    std::uint64_t bad = 0;
     std::uint64_t mixed = 0;
-    for (std::size_t at = 0; at < name.size(); at += 8) {
-        const std::size_t left = name.size() - at;
-        std::uint64_t word = 0;
-        if (end - (name.data() + at) >= 8) {
-            word = load(name.data() + at);
-        } else {
-            std::memcpy(&word, name.data() + at, left);
+    for (const char* at = name;; at += 8) {
+        std::uint64_t word = 0;  // past `end`, NULs: control bytes that stop the name
+        std::memcpy(&word, at, std::min<std::size_t>(8, static_cast<std::size_t>(end - at)));
+        if (const std::uint64_t flags = refused(word, stops); flags != 0) {
+            const auto kept = static_cast<std::size_t>(std::countr_zero(flags) / 8);
+            if constexpr (hashed) {
+                mixed = kept == 0 ? mixed : mix(mixed, firstBytes(word, kept));
+                hash = finish(mixed, static_cast<std::size_t>(at - name) + kept);
+            }
+            return at + kept;
         }
-        word = left < 8 ? filledUp(word, left) : word;
-        bad |= controls(word) | below(word ^ stops, 1);
-        mix(mixed, word);
+        if constexpr (hashed) {
+            mixed = mix(mixed, word);
+        }
     }
-    hash = finish(mixed, name.size());
-    return bad == 0;
+}
+
+// The usual lines of a store are read sixteen bytes at a time where the processor compares them
+// at once (SSE2, which every x86-64 has), else two words at a time.
+#if defined(__SSE2__)
+// The position of the first byte among the 16 at `at` that no name may hold (a control byte or
+// stop), or 16.
+[[gnu::always_inline]] inline unsigned firstRefused(const char* at, char stop) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1f)), bytes);
+    const __m128i refused =
+        _mm_or_si128(below, _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7f)),
+                                         _mm_cmpeq_epi8(bytes, _mm_set1_epi8(stop))));
+    return std::countr_zero(static_cast<unsigned>(_mm_movemask_epi8(refused)) | 0x10000u);
+}
+
+// The position of the first line feed among the 32 bytes at `at`, or 32.
+[[gnu::always_inline]] inline unsigned firstNewline(const char* at) {
+    const __m128i feed = _mm_set1_epi8('\n');
+    const auto low = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), feed)));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)), feed)));
+    return std::countr_zero(low | high << 16);
+}
+#else
+[[gnu::always_inline]] inline unsigned firstRefused(const char* at, char stop) {
+    const std::uint64_t stops = kOnes * static_cast<unsigned char>(stop);
+    if (const std::uint64_t low = refused(load(at), stops); low != 0) {
+        return std::countr_zero(low) / 8;
+    }
+    return 8 + std::countr_zero(refused(load(at + 8), stops)) / 8;  // 16 for none
+}
+
+// Flags (bit 7) the bytes of word equal to byte; only the lowest flag is sure to be right.
+constexpr std::uint64_t equalBytes(std::uint64_t word, char byte) {
+    const std::uint64_t differ = word ^ kOnes * static_cast<unsigned char>(byte);
+    return (differ - kOnes) & ~differ & kOnes * 0x80;
+}
+
+[[gnu::always_inline]] inline unsigned firstNewline(const char* at) {
+    unsigned word = 0;
+    for (; word < 4; ++word) {
+        if (const std::uint64_t feeds = equalBytes(load(at + 8 * word), '\n'); feeds != 0) {
+            return 8 * word + std::countr_zero(feeds) / 8;
+        }
+    }
+    return 32;
+}
+#endif
+
+// Checks a name as isValidProductId (stop ']') or isValidEntryName (stop '=') do, where the
+// line's layout has already kept out edge blanks and a leading '[', ';' or '#'.
+bool checkName(std::string_view name, char stop, std::uint32_t& hash) {
+    const char* const end = name.data() + name.size();
+    return !name.empty() && name.size() <= kMaxNameLength &&
+           scanName<true>(name.data(), end, stop, hash) == end;
 }
 
 const char* endOfLine(const char* at, const char* end) {
@@ -111,11 +178,9 @@ const char* endOfLine(const char* at, const char* end) {
 }
 
 // Reads the line that starts at `at`: its parts, the hash of its name, and where the next line
-// starts. Returns what the format refuses in it, if anything. Every read of a store goes through
-// here for each line, hence pointers, and inlined into its few callers.
-[[gnu::always_inline]] inline const char* readLine(std::string_view text, const char* at,
-                                                   Line& line, std::uint32_t& hash,
-                                                   const char*& next) {
+// starts. Returns what the format refuses in it, if anything.
+const char* readLine(std::string_view text, const char* at, Line& line, std::uint32_t& hash,
+                     const char*& next) {
     const char* const end = text.data() + text.size();
     const char* last = endOfLine(at, end);
     next = last == end ? end : last + 1;
@@ -149,8 +214,7 @@ const char* endOfLine(const char* at, const char* end) {
             --to;
         }
         line.name = {from, static_cast<std::size_t>(to - from)};
-        return checkName(line.name, end, ']', hash) ? nullptr
-                                                    : "invalid product id in section header";
+        return checkName(line.name, ']', hash) ? nullptr : "invalid product id in section header";
     }
     const char* equals = static_cast<const char*>(std::memchr(first, '=', last - first));
     if (equals == nullptr) {
@@ -162,7 +226,7 @@ const char* endOfLine(const char* at, const char* end) {
         --equals;
     }
     line.name = {first, static_cast<std::size_t>(equals - first)};
-    return checkName(line.name, end, '=', hash) ? nullptr : "invalid entry name";
+    return checkName(line.name, '=', hash) ? nullptr : "invalid entry name";
 }
 
 std::string_view nameOf(std::string_view text, const Span& span) {
@@ -184,110 +248,313 @@ std::size_t findName(std::string_view text, const std::vector<std::uint32_t>& in
     return kNone;
 }
 
-// The position of an earlier span with the same name as the last, or kNone. While the spans are
-// `few` or fewer they are compared in turn; then an index gets them all.
-std::size_t firstOfLast(std::string_view text, std::vector<std::uint32_t>& index,
-                        const std::vector<Span>& spans, std::size_t few) {
-    const std::size_t last = spans.size() - 1;
-    const Span& added = spans[last];
-    const auto same = [&](const Span& span) {
-        return span.hash == added.hash && sameName(nameOf(text, span), nameOf(text, added));
-    };
-    if (spans.size() <= few) {
-        const auto first = std::find_if(spans.begin(), spans.end() - 1, same);
-        return first == spans.end() - 1 ? kNone : static_cast<std::size_t>(first - spans.begin());
+// Mixes into `mixed` the first `kept` of the 16 bytes at `at`, a word at a time as scanName
+// does.
+[[gnu::always_inline]] inline std::uint64_t mixBlock(std::uint64_t mixed, const char* at,
+                                                     unsigned kept) {
+    std::uint64_t word = load(at);
+    if (kept > 8) {
+        mixed = mix(mixed, word);
+        word = load(at + 8);
+        kept -= 8;
     }
-    if (2 * spans.size() > index.size()) {
-        index.assign(std::bit_ceil(2 * spans.size() + 1), 0);
-        const std::size_t mask = index.size() - 1;
-        for (std::size_t at = 0; at < last; ++at) {
-            std::size_t slot = spans[at].hash & mask;
-            while (index[slot] != 0) {
-                slot = (slot + 1) & mask;
+    return kept == 0 ? mixed : mix(mixed, firstBytes(word, kept));
+}
+
+// Reads a name from `name` up to the first byte that no name may hold (a control byte or
+// `stop`), 16 bytes at a time, and hashes it if asked: returns its length, or kNone for a name
+// longer than any valid one or for one that ends within `spare` bytes of `end`.
+template <bool hashed>
+std::size_t longName(const char* name, const char* end, std::size_t spare, char stop,
+                     std::uint32_t& hash) {
+    std::uint64_t mixed = 0;
+    for (const char* at = name; static_cast<std::size_t>(end - at) >= 16 + spare &&
+                                static_cast<std::size_t>(at - name) <= kMaxNameLength;
+         at += 16) {
+        const unsigned kept = firstRefused(at, stop);
+        if constexpr (hashed) {
+            mixed = mixBlock(mixed, at, kept);
+        }
+        if (kept < 16) {
+            const auto length = static_cast<std::size_t>(at - name) + kept;
+            if constexpr (hashed) {
+                hash = finish(mixed, length);
             }
-            index[slot] = static_cast<std::uint32_t>(at + 1);
+            return length;
         }
     }
-    const std::size_t mask = index.size() - 1;
-    std::size_t slot = added.hash & mask;
-    for (; index[slot] != 0; slot = (slot + 1) & mask) {
-        if (same(spans[index[slot] - 1])) {
-            return index[slot] - 1;
-        }
-    }
-    index[slot] = static_cast<std::uint32_t>(last + 1);
     return kNone;
 }
 
-Span spanOf(std::string_view text, const Line& line, std::uint32_t hash) {
-    const auto name = static_cast<std::uint32_t>(line.name.data() - text.data());
-    return {name, static_cast<std::uint32_t>(line.name.size()),
-            static_cast<std::uint32_t>(text.size()), hash};
+// As longName, in one block for the usual name, shorter than 16 bytes; at least 16 + spare bytes
+// must lie before end.
+template <bool hashed>
+[[gnu::always_inline]] inline std::size_t blockName(const char* name, const char* end,
+                                                    std::size_t spare, char stop,
+                                                    std::uint32_t& hash) {
+    const unsigned kept = firstRefused(name, stop);
+    if (kept == 16) [[unlikely]] {
+        return longName<hashed>(name, end, spare, stop, hash);
+    }
+    if constexpr (hashed) {
+        hash = finish(mixBlock(0, name, kept), kept);
+    }
+    return kept;
 }
 
-std::string lineOf(std::string_view text, const Span& span) {
-    return std::to_string(1 + std::count(text.begin(), text.begin() + span.name, '\n'));
+// The usual lines of a store are read in one pass over their name; readLine reads any other.
+// They are read 16 or 32 bytes at a time, which must lie in the text: the limits say where
+// such reads may start, exclusive.
+struct Limits {
+    const char* end;
+    const char* section;  // for a line starting there
+    const char* entry;    // for a line starting there
+    const char* feeds;    // for the search for a line feed
+};
+
+Limits limitsOf(std::string_view text) {
+    const char* const end = text.data() + text.size();
+    const auto before = [&](std::size_t bytes) { return end - std::min(text.size(), bytes); };
+    return {end, before(18), before(15), before(31)};
 }
 
-// Most sections hold a few entries, compared in turn; a section with more gets an index.
+// "[name]" with a valid name without edge blanks, and a line break right after it: returns
+// where the name ends, with its hash, and sets next; nullptr for any other line.
+[[gnu::always_inline]] inline const char* plainSection(const char* at, const Limits& limits,
+                                                       std::uint32_t& hash, const char*& next) {
+    if (at >= limits.section) {
+        return nullptr;
+    }
+    const char* const name = at + 1;
+    const std::size_t length = blockName<true>(name, limits.end, 2, ']', hash);
+    if (length - 1 >= kMaxNameLength) {
+        return nullptr;  // also when length is 0, or kNone
+    }
+    const char* const close = name + length;
+    if (*close != ']' || *name == ' ' || close[-1] == ' ') {
+        return nullptr;
+    }
+    if (close[1] == '\n') {
+        next = close + 2;
+    } else if (close[1] == '\r' && close[2] == '\n') {
+        next = close + 3;
+    } else {
+        return nullptr;
+    }
+    return close;
+}
+
+// "name=value" with a valid name without edge blanks, and no stray byte: returns where the name
+// ends and sets next; nullptr for any other line.
+[[gnu::always_inline]] inline const char* plainEntry(const char* at, const Limits& limits,
+                                                     const char* stray, const char*& next) {
+    if (at >= limits.entry) {
+        return nullptr;
+    }
+    std::uint32_t unused = 0;
+    const std::size_t length = blockName<false>(at, limits.end, 0, '=', unused);
+    if (length - 1 >= kMaxNameLength) {
+        return nullptr;
+    }
+    const char* const equals = at + length;
+    if (*equals != '=' || *at == ' ' || *at == ';' || *at == '#' || equals[-1] == ' ') {
+        return nullptr;
+    }
+    const char* from = equals + 1;
+    for (; from < limits.feeds; from += 32) {
+        if (const unsigned feed = firstNewline(from); feed < 32) {
+            next = from + feed + 1;
+            return next <= stray ? equals : nullptr;
+        }
+    }
+    const char* const last = endOfLine(from, limits.end);
+    next = last == limits.end ? limits.end : last + 1;
+    return next <= stray ? equals : nullptr;
+}
+
+// Makes the index at least `size` slots and puts the first `count` spans in it, all named
+// apart.
+void rebuildIndex(std::vector<std::uint32_t>& index, const std::vector<Span>& spans,
+                  std::size_t count, std::size_t size) {
+    index.assign(std::bit_ceil(size), 0);
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t at = 0; at < count; ++at) {
+        std::size_t slot = spans[at].hash & mask;
+        while (index[slot] != 0) {
+            slot = (slot + 1) & mask;
+        }
+        index[slot] = static_cast<std::uint32_t>(at + 1);
+    }
+}
+
+// Adds the last span to the index of the others, which grows to stay at most half full, unless
+// an earlier span has its name: then returns that one's position, else kNone.
+std::size_t addLast(std::string_view text, std::vector<std::uint32_t>& index,
+                    const std::vector<Span>& spans) {
+    if (2 * spans.size() > index.size()) {
+        rebuildIndex(index, spans, spans.size() - 1, 4 * spans.size());
+    }
+    const Span& added = spans.back();
+    const std::size_t mask = index.size() - 1;
+    std::size_t slot = added.hash & mask;
+    for (; index[slot] != 0; slot = (slot + 1) & mask) {
+        const Span& other = spans[index[slot] - 1];
+        if (other.hash == added.hash && sameName(nameOf(text, other), nameOf(text, added))) {
+            return index[slot] - 1;
+        }
+    }
+    index[slot] = static_cast<std::uint32_t>(spans.size());
+    return kNone;
+}
+
+int lineOf(std::string_view text, std::size_t offset) {
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n'));
+}
+
+// A section's entries, to find a repeated name. Most sections hold one entry, which needs no
+// more than counting; a few are compared in turn, and more than that get an index, only then
+// needing their names hashed.
 constexpr std::size_t kFewEntries = 8;
+struct SectionEntries {
+    std::vector<Span> spans;  // once there are two
+    std::vector<std::uint32_t> index;
+};
 
-// Checks every line of the document's text and finds its sections, and its lines if asked.
-template <bool keepLines>
+// Adds the entry number `count` (2 and up) of the last section, the line at `at`: returns the
+// position of an earlier one with its name, or kNone. The first is read again when the second
+// comes.
+std::size_t addEntry(std::string_view text, SectionEntries& entries, std::size_t count,
+                     const Span& section, const char* at, const Span& entry) {
+    std::vector<Span>& spans = entries.spans;
+    if (count == 2) {
+        spans.clear();
+        entries.index.clear();
+        Line line;
+        std::uint32_t hash = 0;
+        for (const char* next = text.data() + text.find('\n', section.name) + 1; next < at;) {
+            readLine(text, next, line, hash, next);
+            if (line.kind == Kind::Entry) {
+                spans.push_back({static_cast<std::uint32_t>(line.name.data() - text.data()),
+                                 static_cast<std::uint32_t>(line.name.size()), 0});
+            }
+        }
+    }
+    spans.push_back(entry);
+    const std::size_t last = spans.size() - 1;
+    if (spans.size() <= kFewEntries) {
+        for (std::size_t other = 0; other < last; ++other) {
+            if (spans[other].length == entry.length &&
+                sameName(nameOf(text, spans[other]), nameOf(text, entry))) {
+                return other;
+            }
+        }
+        return kNone;
+    }
+    for (std::size_t other = entries.index.empty() ? 0 : last; other <= last; ++other) {
+        checkName(nameOf(text, spans[other]), '=', spans[other].hash);
+    }
+    return addLast(text, entries.index, spans);
+}
+
+// Checks every line of the document's text and finds its sections.
 std::optional<ParseError> scan(Document& doc) {
     const std::string_view text = source(doc);
-    doc.lines.clear();
-    doc.sections.clear();
-    doc.index.clear();
     if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
         return ParseError{1, "larger than 4 GiB"};
     }
     doc.bom = text.starts_with(kBom);
-    // Room for a section every 32 bytes spares growing them, as most stores have fewer.
-    doc.sections.reserve(text.size() / 32);
-    doc.index.assign(std::bit_ceil(text.size() / 16 + 1), 0);
+    // Room for a section every 32 bytes spares growing them and their index, as most stores
+    // have fewer.
+    std::vector<Span>& sections = doc.sections;
+    sections.reserve(text.size() / 32);
+    rebuildIndex(doc.index, sections, 0, std::max<std::size_t>(text.size() / 16, 16));
+    std::uint32_t* slots = doc.index.data();
+    std::size_t mask = doc.index.size() - 1;
+    std::size_t room = mask / 2;  // for sections before the index grows
+    std::uint32_t count = 0;      // of sections
+    const Limits limits = limitsOf(text);
+    const char* const end = limits.end;
     const char* const stray = text.data() + std::min(firstStrayByte(text), text.size());
-    std::vector<Span> entries;  // of the section read last
-    std::vector<std::uint32_t> entryIndex;
+    // Entries of the section read last; before the first section, from 1, so that an entry there
+    // is never taken for a section's first.
+    std::size_t entryCount = 1;
+    SectionEntries entries;
     Line line;
-    std::uint32_t hash = 0;
-    const char* next = text.data() + (doc.bom ? kBom.size() : 0);
-    for (int number = 1; next < text.data() + text.size(); ++number) {
+    for (const char* next = text.data() + (doc.bom ? kBom.size() : 0); next < end;) {
         const char* const at = next;
-        const char* fault = readLine(text, at, line, hash, next);
-        if (line.text.data() + line.text.size() > stray) {
-            return ParseError{number, strayByteFault(line.text)};
+        Kind kind = Kind::Blank;
+        const char* name = at;
+        const char* nameEnd = nullptr;
+        std::uint32_t hash = 0;
+        if (*at == '[') {
+            kind = Kind::Section;
+            name = at + 1;
+            nameEnd = plainSection(at, limits, hash, next);
+        } else if (*at == '\n') {
+            ++next;
+            continue;
+        } else {
+            kind = Kind::Entry;
+            nameEnd = plainEntry(at, limits, stray, next);
         }
-        if (fault != nullptr) {
-            return ParseError{number, fault};
+        if (nameEnd == nullptr) [[unlikely]] {
+            // Through locals of their own, which leaves next and hash in registers.
+            std::uint32_t lineHash = 0;
+            const char* after = nullptr;
+            const char* fault = readLine(text, at, line, lineHash, after);
+            next = after;
+            if (line.text.data() + line.text.size() > stray) {
+                fault = strayByteFault(line.text);
+            }
+            if (fault != nullptr) {
+                return ParseError{lineOf(text, at - text.data()), fault};
+            }
+            kind = line.kind;
+            name = line.name.data();
+            nameEnd = name + line.name.size();
+            hash = lineHash;
         }
-        if (line.kind == Kind::Section) {
-            if (!doc.sections.empty()) {
-                doc.sections.back().end = static_cast<std::uint32_t>(at - text.data());
+        const auto spanOf = [&] {
+            return Span{static_cast<std::uint32_t>(name - text.data()),
+                        static_cast<std::uint32_t>(nameEnd - name), hash};
+        };
+        if (kind == Kind::Section) {
+            if (count == room) [[unlikely]] {
+                rebuildIndex(doc.index, sections, count, 4 * (count + 1));
+                slots = doc.index.data();
+                mask = doc.index.size() - 1;
+                room = mask / 2;
             }
-            doc.sections.push_back(spanOf(text, line, hash));
-            const auto first = firstOfLast(text, doc.index, doc.sections, 0);
-            if (first != kNone) {
-                return ParseError{number, "duplicate section [" + std::string(line.name) +
-                                              "], first at line " +
-                                              lineOf(text, doc.sections[first])};
+            sections.push_back(spanOf());
+            ++count;
+            entryCount = 0;
+            std::size_t slot = hash & mask;
+            for (; slots[slot] != 0; slot = (slot + 1) & mask) {
+                const Span& other = sections[slots[slot] - 1];
+                if (other.hash == hash && sameName(nameOf(text, other), {name, nameEnd}))
+                    [[unlikely]] {
+                    return ParseError{lineOf(text, at - text.data()),
+                                      "duplicate section [" + std::string(name, nameEnd) +
+                                          "], first at line " +
+                                          std::to_string(lineOf(text, other.name))};
+                }
             }
-            entries.clear();
-            entryIndex.clear();
-        } else if (line.kind == Kind::Entry) {
-            if (doc.sections.empty()) {
-                return ParseError{number, "key=value before any [section]"};
+            slots[slot] = count;
+        } else if (kind == Kind::Entry) {
+            if (++entryCount == 1) {
+                continue;
             }
-            entries.push_back(spanOf(text, line, hash));
-            const auto first =
-                entries.size() == 1 ? kNone : firstOfLast(text, entryIndex, entries, kFewEntries);
-            if (first != kNone) {
-                return ParseError{number, "duplicate entry " + std::string(line.name) +
-                                              ", first at line " + lineOf(text, entries[first])};
+            if (count == 0) {
+                return ParseError{lineOf(text, at - text.data()), "key=value before any [section]"};
             }
-        }
-        if constexpr (keepLines) {
-            doc.lines.push_back(line);
+            if (const auto first =
+                    addEntry(text, entries, entryCount, sections.back(), at, spanOf());
+                first != kNone) {
+                return ParseError{lineOf(text, at - text.data()),
+                                  "duplicate entry " + std::string(name, nameEnd) +
+                                      ", first at line " +
+                                      std::to_string(lineOf(text, entries.spans[first].name))};
+            }
         }
     }
     return std::nullopt;
@@ -295,18 +562,26 @@ std::optional<ParseError> scan(Document& doc) {
 
 // The first edit builds the lines; the text was checked when it was parsed.
 void makeEditable(Document& doc) {
-    if (!doc.edited) {
-        scan<true>(doc);
-        doc.sections = {};
-        doc.index = {};
-        doc.edited = true;
+    if (doc.edited) {
+        return;
     }
+    const std::string_view text = source(doc);
+    Line line;
+    std::uint32_t hash = 0;
+    const char* next = text.data() + (doc.bom ? kBom.size() : 0);
+    while (next < text.data() + text.size()) {
+        readLine(text, next, line, hash, next);
+        doc.lines.push_back(line);
+    }
+    doc.sections = {};
+    doc.index = {};
+    doc.edited = true;
 }
 
 // The position of the product's section in doc.sections, or kNone.
 std::size_t sectionOf(const Document& doc, std::string_view product) {
     std::uint32_t hash = 0;
-    return checkName(product, product.data() + product.size(), ']', hash)
+    return checkName(product, ']', hash)
                ? findName(source(doc), doc.index, doc.sections, product, hash)
                : kNone;
 }
@@ -315,14 +590,14 @@ std::size_t sectionOf(const Document& doc, std::string_view product) {
 template <typename Found>
 void forEachEntry(const Document& doc, const Span& section, Found found) {
     const std::string_view text = source(doc);
-    const char* const end = text.data() + section.end;
+    const char* const end = text.data() + text.size();
     const auto header = text.find('\n', section.name);
     const char* next = header == npos ? end : text.data() + header + 1;
     Line line;
     std::uint32_t hash = 0;
     while (next < end) {
         readLine(text, next, line, hash, next);
-        if (line.kind == Kind::Entry && found(line)) {
+        if (line.kind == Kind::Section || (line.kind == Kind::Entry && found(line))) {
             return;
         }
     }
@@ -421,7 +696,7 @@ std::optional<ParseError> parse(std::string_view text, Document& doc) {
 std::optional<ParseError> parse(Text&& text, Document& doc) {
     doc = Document{};
     doc.text = std::make_shared<const Text>(std::move(text));
-    auto fault = scan<false>(doc);
+    auto fault = scan(doc);
     if (fault) {
         doc = Document{};
     }

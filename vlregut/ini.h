@@ -38,8 +38,7 @@ struct Line {
 struct Span {
     std::uint32_t name = 0;    // offset of the name
     std::uint32_t length = 0;  // of the name
-    std::uint32_t end = 0;     // where a section's last line ends: the next header, or the end
-    std::uint32_t hash = 0;    // of the name, equal for names that match
+    std::uint32_t hash = 0;    // of the name, equal for names that match; 0 for most entries
 };
 
 // A read needs only the text and where its sections are. The lines, kept as read so that a

@@ -1,9 +1,12 @@
 // The install registry's store format on arbitrary texts: a text that parses is written back byte
-// for byte and reads back the same, with valid names only; setting a valid value changes that
-// value and nothing else, and the edited lines read as the text they make does when parsed.
+// for byte and reads back the same, with valid names only; the same text with every line indented
+// by a blank, which no line of it is read the parser's quicker way, parses alike or fails at the
+// same line alike; setting a valid value changes that value and nothing else, and the edited
+// lines read as the text they make does when parsed.
 //
 // The input is PRODUCT NUL ENTRY NUL VALUE NUL TEXT, the edit and the store's text; without three
 // NULs it is all text and the edit is the usual DocsDir one.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -62,6 +65,17 @@ Contents Edited(Contents contents, const Edit& edit) {
     return contents;
 }
 
+// The text with a blank before each line, after any byte order mark.
+std::string Indented(std::string_view text) {
+    std::string indented(text.starts_with("\xEF\xBB\xBF") ? text.substr(0, 3) : "");
+    for (std::size_t at = indented.size(); at < text.size();) {
+        const std::size_t next = std::min(text.find('\n', at), text.size() - 1) + 1;
+        indented.append(" ").append(text.substr(at, next - at));
+        at = next;
+    }
+    return indented;
+}
+
 // Parses a text that must parse, and checks that it is written back unchanged.
 Document Reparse(const std::string& text) {
     Document doc;
@@ -90,13 +104,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = input;
 
     Document doc;
-    if (const auto error = vlregut::ini::parse(text, doc)) {
+    Document indented;
+    const auto error = vlregut::ini::parse(text, doc);
+    const auto indentedError = vlregut::ini::parse(Indented(text), indented);
+    FUZZ_CHECK(error.has_value() == indentedError.has_value());
+    if (error) {
         FUZZ_CHECK(error->line >= 1);
+        FUZZ_CHECK(error->line == indentedError->line && error->message == indentedError->message);
         FUZZ_CHECK(vlregut::ini::serialise(doc).empty());
         return 0;
     }
     FUZZ_CHECK(vlregut::ini::serialise(doc) == text);
     const Contents contents = ContentsOf(doc);
+    FUZZ_CHECK(ContentsOf(indented) == contents);
     FUZZ_CHECK(ContentsOf(Reparse(vlregut::ini::serialise(doc))) == contents);
 
     if (!vlregut::isValidProductId(edit.product) || !vlregut::isValidEntryName(edit.entry) ||
