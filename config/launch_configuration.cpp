@@ -23,7 +23,8 @@ CString ReadHead(CFile& file, const char* path) {
 }
 
 bool IsLaunchOption(const char* argument) {
-    return platform::_stricmp(argument, "-vellum") == 0 || platform::_stricmp(argument, "-dax") == 0;
+    return platform::_stricmp(argument, "-vellum") == 0 ||
+           platform::_stricmp(argument, "-dax") == 0;
 }
 
 }  // namespace

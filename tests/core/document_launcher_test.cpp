@@ -28,10 +28,10 @@ TEST_F(DocumentLauncherTest, HandsTheFullPathOverOnceAndReportsAFailureOnce) {
     fakes.shell.result = 2;
     EXPECT_EQ(window.LaunchDocument(), 1);
     EXPECT_EQ(fakes.shell.opened.size(), 2u);
-    EXPECT_EQ(fakes.ui.messages,
-              (std::vector<ShownMessage>{
-                  {"The specified file C:\\Suite\\Docs\\docs.pdf was not found.", "suitehelp-tests",
-                   0}}));
+    EXPECT_EQ(
+        fakes.ui.messages,
+        (std::vector<ShownMessage>{{"The specified file C:\\Suite\\Docs\\docs.pdf was not found.",
+                                    "suitehelp-tests", 0}}));
 }
 
 TEST_F(DocumentLauncherTest, NothingIsOpenedWhenTheDocumentCannotBeLocated) {

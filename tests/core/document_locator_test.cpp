@@ -141,7 +141,7 @@ TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
 }
 
 TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
-    const CString deep = "C:\\" + CString(244, 'd') + "\\docs.pdf";  // could not be found again
+    const CString deep = "C:\\" + CString(244, 'd') + "\\docs.pdf";    // could not be found again
     const CString deeper = "C:\\" + CString(300, 'e') + "\\docs.pdf";  // beyond the split limits
     const CString longName = "C:\\x\\" + CString(200, 'n') + "." + CString(100, 'e');
     for (const CString& file : {CString("C:\\Other\\manual.pdf"), CString("C:\\Other\\docs.pdf"),
