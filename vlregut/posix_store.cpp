@@ -267,20 +267,27 @@ int waitForLock(int fd) {
         return errno;
     }
     auto wait = std::make_shared<Wait>();
-    std::thread([wait, waitFd] {
-        int error = 0;
-        do {
-            error = ::flock(waitFd, LOCK_EX) == 0 ? 0 : errno;
-        } while (error == EINTR);
-        const std::lock_guard lock(wait->mutex);
-        if (wait->abandoned && error == 0) {
-            ::flock(waitFd, LOCK_UN);
-        }
+    std::thread waiter;
+    try {
+        waiter = std::thread([wait, waitFd] {
+            int error = 0;
+            do {
+                error = ::flock(waitFd, LOCK_EX) == 0 ? 0 : errno;
+            } while (error == EINTR);
+            const std::lock_guard lock(wait->mutex);
+            if (wait->abandoned && error == 0) {
+                ::flock(waitFd, LOCK_UN);
+            }
+            ::close(waitFd);
+            wait->over = true;
+            wait->error = error;
+            wait->finished.notify_all();
+        });
+    } catch (...) {
         ::close(waitFd);
-        wait->over = true;
-        wait->error = error;
-        wait->finished.notify_all();
-    }).detach();
+        throw;
+    }
+    waiter.detach();
     std::unique_lock lock(wait->mutex);
     if (!wait->finished.wait_for(lock, kLockWait, [&] { return wait->over; })) {
         wait->abandoned = true;
