@@ -37,12 +37,12 @@ TEST_P(GioShellTest, AnswersTheShellCodeOfAMissingDocument) {
     }
     const support::TempFolder folder;
     folder.Write("file", "");
-    std::filesystem::create_symlink("loop", folder.path() / "loop");
-    std::filesystem::create_directory(folder.path() / "locked");
-    std::filesystem::permissions(folder.path() / "locked", std::filesystem::perms::owner_read);
+    std::filesystem::create_symlink("loop", folder.Path() / "loop");
+    std::filesystem::create_directory(folder.Path() / "locked");
+    std::filesystem::permissions(folder.Path() / "locked", std::filesystem::perms::owner_read);
     EXPECT_EQ(platform::GioShell().OpenDocument(folder / GetParam().document), GetParam().result);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, GioShellTest, testing::ValuesIn(kRows), support::caseName);
+INSTANTIATE_TEST_SUITE_P(Table, GioShellTest, testing::ValuesIn(kRows), support::CaseName);
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_F(LaunchConfigurationTest, MissingOrHeldConfigurationLeavesDefaults) {
     ReadArguments({"-vellum", path.c_str()});
     ExpectFields("a", "DOCS.PDF", "PROD");
 
-    ReadArguments({"-vellum", dir.path().string().c_str()});  // a folder is not a file
+    ReadArguments({"-vellum", dir.Path().string().c_str()});  // a folder is not a file
     ExpectFields("", "DOCS.PDF", "");
 }
 
@@ -137,7 +137,7 @@ TEST_F(LaunchConfigurationTest, DocumentNameFileGivesTheDocumentName) {
 TEST_F(LaunchConfigurationTest, RelativeDocumentNameFileIsResolvedAgainstCurrentDirectory) {
     dir.Write("names.txt", "rel.pdf\n");
     const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
+    std::filesystem::current_path(dir.Path());
     Read("names.txt\n\nPROD\n");
     std::filesystem::current_path(previous);
     EXPECT_EQ(read.docFile, "rel.pdf");

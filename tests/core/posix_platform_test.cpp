@@ -152,7 +152,7 @@ TEST(ConsoleUserInterfaceTest, TakesOneBoundedLineNamingARegularFile) {
         std::FILE* out = std::tmpfile();
         CString chosen;
         EXPECT_EQ(platform::ConsoleUserInterface(in, out).ShowFileOpen(
-                      {"Can't find /x/docs.pdf.", "", "", "pdf", "", dir.path().string()}, &chosen),
+                      {"Can't find /x/docs.pdf.", "", "", "pdf", "", dir.Path().string()}, &chosen),
                   c.result)
             << c.input;
         EXPECT_LE(std::ftell(in), 4097) << "read past the longest answer";
@@ -246,7 +246,7 @@ TEST(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
 TEST(GtkUserInterfaceTest, UnavailableWithoutTheFileChoosersSchema) {
     TempDir noSchemas;
     const std::string dataDirs = std::getenv("XDG_DATA_DIRS") ? std::getenv("XDG_DATA_DIRS") : "";
-    setenv("XDG_DATA_DIRS", noSchemas.path().c_str(), 1);
+    setenv("XDG_DATA_DIRS", noSchemas.Path().c_str(), 1);
     unsetenv("GSETTINGS_SCHEMA_DIR");
     CString chosen;
     EXPECT_EQ(platform::GtkUserInterface(stderr).ShowFileOpen({}, &chosen),
@@ -286,15 +286,15 @@ TEST(DialogToolTest, PassesTheRequestAndReadsTheExit) {
     };
     for (const auto& c : cases) {
         TempDir dir;
-        const support::Substitutions where{{"{dir}", dir.path().string()}};
+        const support::Substitutions where{{"{dir}", dir.Path().string()}};
         dir.Write("docs.pdf", "%PDF-1.4\n");
         const std::string name = c.call.substr(0, c.call.find('#'));
         const std::string tool = dir / ("bin/" + name);
         if (c.script != nullptr) {
-            support::writeFile(
+            support::WriteFile(
                 tool,
                 "#!/bin/sh\n[ -e \"$0.call\" ] || printf '%s#' \"${0##*/}\" \"$@\" >\"$0.call\"\n" +
-                    support::expand(c.script, where) + "\n");
+                    support::Expand(c.script, where) + "\n");
             ASSERT_EQ(chmod(tool.c_str(), 0700), 0);
         }
         const std::string path = std::getenv("PATH");
@@ -304,15 +304,15 @@ TEST(DialogToolTest, PassesTheRequestAndReadsTheExit) {
             name == "zenity" ? DialogTool::kZenity : DialogTool::kKdialog, notes);
         CString chosen;
         const int result = c.open ? ui.ShowFileOpen({"T", "pdf Files (*.pdf)", "*.pdf", "pdf",
-                                                     "*.pdf", dir.path().string()},
+                                                     "*.pdf", dir.Path().string()},
                                                     &chosen)
                                   : ui.MessageBox(text, "Cap", 0);
         setenv("PATH", path.c_str(), 1);
         EXPECT_EQ(result, c.result) << c.call;
-        EXPECT_EQ(chosen, support::expand(c.chosen, where)) << c.call;
-        EXPECT_EQ(support::readFile(tool + ".call"),
-                  c.script ? support::expand(c.call, where) : "");
-        EXPECT_EQ(ReadAll(notes), support::expand(c.notes, where)) << c.call;
+        EXPECT_EQ(chosen, support::Expand(c.chosen, where)) << c.call;
+        EXPECT_EQ(support::ReadFile(tool + ".call"),
+                  c.script ? support::Expand(c.call, where) : "");
+        EXPECT_EQ(ReadAll(notes), support::Expand(c.notes, where)) << c.call;
     }
 }
 
@@ -371,10 +371,10 @@ TEST(GraphicalSessionTest, NeedsAServerThatAnswersInTime) {
 
     TempDir runtime;
     const int wayland = Listen(runtime / "wayland-7");
-    EXPECT_TRUE(present("wayland-7", runtime.path().c_str(), ""));
+    EXPECT_TRUE(present("wayland-7", runtime.Path().c_str(), ""));
     EXPECT_TRUE(present((runtime / "wayland-7").c_str(), nullptr, ""));
     close(wayland);
-    EXPECT_FALSE(present("wayland-7", runtime.path().c_str(), "")) << "a stale socket";
+    EXPECT_FALSE(present("wayland-7", runtime.Path().c_str(), "")) << "a stale socket";
     EXPECT_FALSE(present("wayland-7", nullptr, ""));
 }
 

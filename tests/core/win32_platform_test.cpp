@@ -62,7 +62,7 @@ TEST(Win32FileSystemTest, NamesMatchWithoutRegardToCase) {
     CString joined = dir / "Docs.PDF";
     files.FoldCase(joined);
     EXPECT_EQ(files.Access(files.NameOnDisk(joined).c_str()), 0);
-    EXPECT_EQ(files.Access(dir.path().string().c_str()), 0);
+    EXPECT_EQ(files.Access(dir.Path().string().c_str()), 0);
     EXPECT_NE(files.Access((dir / "absent.pdf").c_str()), 0);
     EXPECT_NE(files.Access(""), 0);
 }

@@ -37,20 +37,20 @@ class Desktop : public testing::Test {
             fs::create_directories(At("share"));
             fs::create_directory_symlink(fs::path("/usr/share") / shared, At("share/") + shared);
         }
-        support::writeFile(
+        support::WriteFile(
             At("data/applications/rec.desktop"),
             "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" RECORD_HANDLER_EXE
             " %f\nMimeType=application/pdf;\n");
-        support::writeFile(At("config/mimeapps.list"),
+        support::WriteFile(At("config/mimeapps.list"),
                            "[Default Applications]\napplication/pdf=rec.desktop\n");
-        support::writeFile(At("config/vlregut/registry.ini"),
+        support::WriteFile(At("config/vlregut/registry.ini"),
                            "[SuiteWriter]\nDocsDir=" + At("Help") + "\n");
-        support::writeFile(At("help.cfg"), At("docname.txt") + "\n\nSuiteWriter\n");
-        support::writeFile(At("docname.txt"), "DOCS.PDF\n");
-        support::writeFile(At("Other/docs.pdf"), "%PDF-1.4\n");
-        support::writeFile(At("Other/manual.pdf"), "%PDF-1.4\n");
+        support::WriteFile(At("help.cfg"), At("docname.txt") + "\n\nSuiteWriter\n");
+        support::WriteFile(At("docname.txt"), "DOCS.PDF\n");
+        support::WriteFile(At("Other/docs.pdf"), "%PDF-1.4\n");
+        support::WriteFile(At("Other/manual.pdf"), "%PDF-1.4\n");
         // The viewer ends once it has noted what it was given.
-        support::writeFile(At("record.txt.release"), "");
+        support::WriteFile(At("record.txt.release"), "");
         fs::create_directories(At("Help"));
         fs::create_directory(At("run"));
         fs::permissions(At("run"), fs::perms::owner_all);
@@ -148,7 +148,7 @@ class Desktop : public testing::Test {
                 const std::string window = found.substr(0, found.find('\n'));
                 EXPECT_EQ(Xdotool({"getwindowname", window}).out, title + "\n");
                 const int pid = std::stoi(Xdotool({"getwindowpid", window}).out);
-                EXPECT_EQ(support::readFile("/proc/" + std::to_string(pid) + "/comm"),
+                EXPECT_EQ(support::ReadFile("/proc/" + std::to_string(pid) + "/comm"),
                           owner + "\n");
                 return window;
             }
@@ -186,7 +186,7 @@ class Desktop : public testing::Test {
         EXPECT_EQ(stored.out, folder + "\n");
         std::string record;
         for (auto end = Clock::now() + (document.empty() ? 0s : 20s);
-             (record = support::readFile(At("record.txt"))).empty() && Clock::now() < end;) {
+             (record = support::ReadFile(At("record.txt"))).empty() && Clock::now() < end;) {
             std::this_thread::sleep_for(10ms);
         }
         EXPECT_EQ(record.substr(std::min(record.size(), record.find(' ') + 1)),
@@ -243,18 +243,18 @@ TEST_P(Dialog, AsksUntilTheDocumentIsChosen) {
 INSTANTIATE_TEST_SUITE_P(Table, Dialog,
                          testing::Values(DialogCase{"Gtk", "auto", "suitehelp"},
                                          DialogCase{"Zenity", "zenity", "zenity"}),
-                         support::caseName);
+                         support::CaseName);
 
 TEST_F(Desktop, FoundDocumentLoadsNoGtk) {
-    support::writeFile(At("Help/docs.pdf"), "%PDF-1.4\n");
+    support::WriteFile(At("Help/docs.pdf"), "%PDF-1.4\n");
     // The trace goes to files: on the output pipe it could fill the pipe and stall the viewer,
     // which inherits it after suitehelp has ended.
     Run("", [] {}, {"LD_DEBUG=libs", "LD_DEBUG_OUTPUT=" + At("ld")});
     ExpectStoredAndOpened(At("Help"), At("Help/docs.pdf"));
     std::string trace;
-    for (const auto& entry : fs::directory_iterator(m_root.path())) {
+    for (const auto& entry : fs::directory_iterator(m_root.Path())) {
         if (entry.path().filename().string().starts_with("ld.")) {
-            trace += support::readFile(entry.path());
+            trace += support::ReadFile(entry.path());
         }
     }
     EXPECT_NE(trace.find("libgio-2.0.so"), std::string::npos) << "no loader trace";

@@ -85,7 +85,7 @@ class SuiteHelp : public testing::TestWithParam<Row> {
     }
 
     std::string Expand(const std::string& text) const {
-        return support::expand(text, {{"{root}", m_root.path().string()}});
+        return support::Expand(text, {{"{root}", m_root.Path().string()}});
     }
 
     const support::TempFolder m_root{"suitehelp-e2e"};
@@ -126,7 +126,7 @@ TEST_P(SuiteHelp, RunsThroughTheRealParts) {
         for (const auto end = std::chrono::steady_clock::now() + 20s;
              !record.ends_with('\n') && std::chrono::steady_clock::now() < end;
              std::this_thread::sleep_for(5ms)) {
-            record = support::readFile(m_root / "record");
+            record = support::ReadFile(m_root / "record");
         }
         ASSERT_FALSE(record.empty()) << "the handler was not started";
         EXPECT_EQ(record.substr(record.find(' ') + 1), m_root / row.document + "\n");
@@ -139,6 +139,6 @@ TEST_P(SuiteHelp, RunsThroughTheRealParts) {
     EXPECT_EQ(stored.out, Expand(row.stored));
 }
 
-INSTANTIATE_TEST_SUITE_P(Linux, SuiteHelp, testing::ValuesIn(kRows), support::caseName);
+INSTANTIATE_TEST_SUITE_P(Linux, SuiteHelp, testing::ValuesIn(kRows), support::CaseName);
 
 }  // namespace

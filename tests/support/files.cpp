@@ -16,7 +16,7 @@
 
 namespace support {
 
-std::string readFile(const fs::path& path) {
+std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     try {
         return {std::istreambuf_iterator<char>(in), {}};
@@ -25,21 +25,21 @@ std::string readFile(const fs::path& path) {
     }
 }
 
-bool writeFile(const fs::path& path, const std::string& bytes) {
+bool WriteFile(const fs::path& path, const std::string& bytes) {
     std::error_code ignored;
     fs::create_directories(path.parent_path(), ignored);
     std::ofstream out(path, std::ios::binary);
     return static_cast<bool>(out << bytes);
 }
 
-std::string uniqueName(const std::string& stem) {
+std::string UniqueName(const std::string& stem) {
     static std::atomic<int> serial = 0;
     return stem + "-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
 }
 
 TempFolder::TempFolder(const std::string& stem) {
     do {
-        m_path = fs::temp_directory_path() / uniqueName(stem);
+        m_path = fs::temp_directory_path() / UniqueName(stem);
     } while (!fs::create_directory(m_path));
 }
 
@@ -50,11 +50,11 @@ TempFolder::~TempFolder() {
 
 std::string TempFolder::Write(const std::string& relative, const std::string& bytes) const {
     const std::string file = *this / relative;
-    writeFile(file, bytes);
+    WriteFile(file, bytes);
     return file;
 }
 
-std::string padded(std::string text, std::size_t size) {
+std::string Padded(std::string text, std::size_t size) {
     while (text.size() < size) {
         const std::size_t line = std::min<std::size_t>(size - text.size(), 1000);
         if (line > 1) {
@@ -65,11 +65,11 @@ std::string padded(std::string text, std::size_t size) {
     return text;
 }
 
-std::string fileState(const fs::path& path) {
+std::string FileState(const fs::path& path) {
     std::error_code error;
     const auto status = fs::status(path, error);
     const auto written = fs::last_write_time(path, error).time_since_epoch().count();
-    const std::string bytes = fs::is_regular_file(status) ? readFile(path) : "";
+    const std::string bytes = fs::is_regular_file(status) ? ReadFile(path) : "";
     std::ostringstream state;
     state << "type " << static_cast<int>(status.type()) << " bytes "
           << std::hash<std::string>{}(bytes) << " permissions "
@@ -77,7 +77,7 @@ std::string fileState(const fs::path& path) {
     return state.str();
 }
 
-std::string expand(std::string text, const Substitutions& substitutions) {
+std::string Expand(std::string text, const Substitutions& substitutions) {
     for (const auto& [key, value] : substitutions) {
         for (auto at = text.find(key); at != std::string::npos;
              at = text.find(key, at + value.size())) {

@@ -12,12 +12,12 @@ namespace support {
 namespace fs = std::filesystem;
 
 // The file's bytes; empty when it cannot be read.
-std::string readFile(const fs::path& path);
+std::string ReadFile(const fs::path& path);
 // Creates missing parent folders; false when the file could not be written.
-bool writeFile(const fs::path& path, const std::string& bytes);
+bool WriteFile(const fs::path& path, const std::string& bytes);
 
 // "<stem>-<process id>-<serial>": unique among the processes on this machine.
-std::string uniqueName(const std::string& stem);
+std::string UniqueName(const std::string& stem);
 
 // A new folder in the temporary folder, removed with all it holds on destruction.
 class TempFolder {
@@ -27,7 +27,7 @@ class TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    const fs::path& path() const { return m_path; }
+    const fs::path& Path() const { return m_path; }
     std::string operator/(const std::string& relative) const {
         return (m_path / relative).string();
     }
@@ -39,14 +39,14 @@ class TempFolder {
 };
 
 // `text` followed by comment lines (";xxx"), `size` bytes in all.
-std::string padded(std::string text, std::size_t size);
+std::string Padded(std::string text, std::size_t size);
 // What changes when a file or folder is rewritten: its type, bytes (as a hash), permissions and
 // modification time.
-std::string fileState(const fs::path& path);
+std::string FileState(const fs::path& path);
 
 // Every occurrence of each key replaced by its value, in turn.
 using Substitutions = std::vector<std::pair<std::string, std::string>>;
-std::string expand(std::string text, const Substitutions& substitutions);
+std::string Expand(std::string text, const Substitutions& substitutions);
 
 // A program's exit status (-1: it did not run to its end) and what it wrote.
 struct Outcome {
@@ -55,9 +55,9 @@ struct Outcome {
     std::string err;
 };
 
-// Table-driven tests are named after their row's name: caseName for INSTANTIATE_TEST_SUITE_P,
+// Table-driven tests are named after their row's name: CaseName for INSTANTIATE_TEST_SUITE_P,
 // and PrintTo for reports, brought in by `using support::PrintTo;` beside the row's type.
-inline constexpr auto caseName = [](const auto& row) { return std::string(row.param.name); };
+inline constexpr auto CaseName = [](const auto& row) { return std::string(row.param.name); };
 template <typename Row>
 requires requires(const Row& row) {
     row.name;

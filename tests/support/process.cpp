@@ -63,8 +63,8 @@ RunResult Run(const RunOptions& options) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     result.exitCode = ended == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = readFile(streams[1]);
-    result.err = readFile(streams[2]);
+    result.out = ReadFile(streams[1]);
+    result.err = ReadFile(streams[2]);
     return result;
 }
 
@@ -73,7 +73,7 @@ std::vector<pid_t> OurChildren() {
     const std::string ours = "\nPPid:\t" + std::to_string(getpid()) + "\n";
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const pid_t pid = std::atoi(entry.path().filename().c_str());
-        if (readFile(entry.path() / "status").find(ours) != std::string::npos && Running(pid)) {
+        if (ReadFile(entry.path() / "status").find(ours) != std::string::npos && Running(pid)) {
             children.push_back(pid);
         }
     }

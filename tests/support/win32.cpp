@@ -93,8 +93,8 @@ Outcome run(const std::string& program, const std::vector<std::string>& args) {
     DWORD status = 0;
     const bool ended = process.waitForExit(std::chrono::minutes(1)) &&
                        GetExitCodeProcess(process.handle(), &status);
-    return {ended ? static_cast<int>(status) : -1, readFile(folder / "out"),
-            readFile(folder / "err")};
+    return {ended ? static_cast<int>(status) : -1, ReadFile(folder / "out"),
+            ReadFile(folder / "err")};
 }
 
 LSTATUS createKey(HKEY root, const std::string& key) {

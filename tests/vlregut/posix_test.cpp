@@ -36,14 +36,14 @@ std::set<std::string> FilesIn(const std::string& folder) {
 // after the desktops' extra ones). What writes create there has its mode whatever the umask.
 TEST_F(PosixStore, WhereTheLayersLiveAndWhatWritesCreate) {
     setenv("XDG_CONFIG_HOME", "relative/config", 1);
-    setenv("HOME", m_root.path().c_str(), 1);
+    setenv("HOME", m_root.Path().c_str(), 1);
     const std::string folders =
         ":relative:" + m_root / "sys0" + ":" + m_root / "sys1" + ":" + m_root / "sys2";
     setenv("XDG_CONFIG_DIRS", folders.c_str(), 1);
-    support::writeFile(SystemFile("sys1"), "[Found]\n");
+    support::WriteFile(SystemFile("sys1"), "[Found]\n");
     const mode_t umasked = umask(077);
     EXPECT_EQ(Vlreg({"--system", "add", "A"}).status, 0);
-    EXPECT_EQ(support::readFile(SystemFile("sys1")), "[Found]\n\n[A]\n");
+    EXPECT_EQ(support::ReadFile(SystemFile("sys1")), "[Found]\n\n[A]\n");
     ASSERT_TRUE(SelectProduct("a"));  // the user's layer takes the machine-wide spelling
     const int input = dup(0);         // closed, so that the lock gets descriptor 0
     close(0);
@@ -53,8 +53,8 @@ TEST_F(PosixStore, WhereTheLayersLiveAndWhatWritesCreate) {
     fs::remove_all(m_root / "sys1");
     EXPECT_EQ(Vlreg({"--system", "add", "B"}).status, 0);
     umask(umasked);
-    EXPECT_EQ(support::readFile(m_root / ".config/vlregut/registry.ini"), "[A]\nDocsDir=/d\n");
-    EXPECT_EQ(support::readFile(SystemFile()), "[B]\n");
+    EXPECT_EQ(support::ReadFile(m_root / ".config/vlregut/registry.ini"), "[A]\nDocsDir=/d\n");
+    EXPECT_EQ(support::ReadFile(SystemFile()), "[B]\n");
     for (const auto& [made, mode] : {std::pair<std::string, mode_t>{".config/vlregut", 0700},
                                      {".config/vlregut/registry.ini", 0600},
                                      {"sys2", 0755},
@@ -91,7 +91,7 @@ TEST_F(PosixStore, BadStoresAreReportedAndNeverTouched) {
         {"sys2/vlregut/registry.ini", "[vlregut-test-Suite]\n[Other]\n[vlregut-test-suite]\n",
          ":3: duplicate section [vlregut-test-suite], first at line 1"},
         {"home/vlregut/registry.ini", "[vlregut-test-Suite]\nDocsDir=/d\0\n"s, ":2: NUL byte"},
-        {"sys2/vlregut/registry.ini", support::padded(kValid, (1 << 20) + 1),
+        {"sys2/vlregut/registry.ini", support::Padded(kValid, (1 << 20) + 1),
          ": larger than 1 MiB"},
         {"home/vlregut/registry.ini", "", ": not a regular file", true},
         {"home/vlregut", "", "/registry.ini: cannot open: Not a directory"},
@@ -105,11 +105,11 @@ TEST_F(PosixStore, BadStoresAreReportedAndNeverTouched) {
         ASSERT_TRUE(SelectProduct(kSuite));
         const fs::path made = m_root / c.made;
         fs::create_directories(made.parent_path());
-        ASSERT_TRUE(c.fifo ? mkfifo(made.c_str(), 0644) == 0 : support::writeFile(made, c.bytes));
+        ASSERT_TRUE(c.fifo ? mkfifo(made.c_str(), 0644) == 0 : support::WriteFile(made, c.bytes));
         // Back-dated, so that even a rewrite within the clock's tick would show.
         fs::last_write_time(made, fs::file_time_type::clock::now() - std::chrono::hours(24));
         ExpectUnusable(made.string() + c.fault, [&] {
-            return support::fileState(made) + support::fileState(made.parent_path());
+            return support::FileState(made) + support::FileState(made.parent_path());
         });
     }
 }
@@ -123,10 +123,10 @@ TEST_F(PosixStore, WritesKeepLinksLayoutModesAndOthersFiles) {
                                 "registry.ini.bak001", "registry.ini.dpkg-old",
                                 ".registry.ini.swp",   "registry.ini~"};
     for (const std::string& name : files) {
-        support::writeFile(dotfiles + "/" + name, "");
+        support::WriteFile(dotfiles + "/" + name, "");
     }
-    support::writeFile(dotfiles + "/.registry.ini.vlregut-Ab12Z9", "[half");
-    support::writeFile(dotfiles + "/registry.ini", "; mine\n[vlregut-test-suite]\ndocsdir = /d\n");
+    support::WriteFile(dotfiles + "/.registry.ini.vlregut-Ab12Z9", "[half");
+    support::WriteFile(dotfiles + "/registry.ini", "; mine\n[vlregut-test-suite]\ndocsdir = /d\n");
     ASSERT_EQ(chmod((dotfiles + "/registry.ini").c_str(), 0640), 0);
     fs::create_directories(m_root / "home/vlregut");
     fs::create_symlink("../../dotfiles/registry.ini", UserFile());
@@ -136,7 +136,7 @@ TEST_F(PosixStore, WritesKeepLinksLayoutModesAndOthersFiles) {
     ASSERT_TRUE(SelectProduct(kSuite));
     ASSERT_TRUE(VlRegSetInstallDir("Other", "/x"));
     EXPECT_TRUE(fs::is_symlink(UserFile()));
-    EXPECT_EQ(support::readFile(UserFile()),
+    EXPECT_EQ(support::ReadFile(UserFile()),
               "; mine\n[vlregut-test-suite]\ndocsdir = /d\nOther=/x\n");
     EXPECT_EQ(fs::status(UserFile()).permissions(), fs::perms(0640));
     files.insert(kStoreFiles.begin(), kStoreFiles.end());
@@ -146,7 +146,7 @@ TEST_F(PosixStore, WritesKeepLinksLayoutModesAndOthersFiles) {
 // A file cut at a line's end or inside a value is no fault: what is left is read, and the next
 // write goes on from there. A write that would take the store past what reads accept is refused.
 TEST_F(PosixStore, CutAndLargestFilesAreReadAsTheyStand) {
-    const std::string largest = support::padded(kValid, std::size_t{1} << 20);
+    const std::string largest = support::Padded(kValid, std::size_t{1} << 20);
     const std::string head = "[vlregut-test-Suite]";
     const std::string rows[][4] = {
         // The file, its DocsDir, the file once Other=/y is set, the report.
@@ -157,13 +157,13 @@ TEST_F(PosixStore, CutAndLargestFilesAreReadAsTheyStand) {
          "vlregut: " + UserFile() + ": cannot save: it would be larger than 1 MiB\n"},
     };
     for (const auto& [text, docsDir, after, report] : rows) {
-        support::writeFile(UserFile(), text);
+        support::WriteFile(UserFile(), text);
         ASSERT_TRUE(SelectProduct(kSuite));
         EXPECT_EQ(Get("DocsDir"), docsDir);
         testing::internal::CaptureStderr();
         EXPECT_EQ(VlRegSetInstallDir("Other", "/y"), report.empty() ? 1 : 0);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), report);
-        EXPECT_TRUE(support::readFile(UserFile()) == after) << docsDir;  // no megabyte dumps
+        EXPECT_TRUE(support::ReadFile(UserFile()) == after) << docsDir;  // no megabyte dumps
     }
 }
 
@@ -175,8 +175,8 @@ TEST_F(PosixStore, GroupManagedStoreSaysWhatCannotBeKept) {
     }
     constexpr unsigned kNobody = 65534;  // and the group nogroup
     const std::string folder = m_root / "home/vlregut";
-    support::writeFile(UserFile(), kValid);
-    ASSERT_EQ(chmod(m_root.path().c_str(), 0755), 0);
+    support::WriteFile(UserFile(), kValid);
+    ASSERT_EQ(chmod(m_root.Path().c_str(), 0755), 0);
     ASSERT_EQ(chown(folder.c_str(), 0, kNobody) | chmod(folder.c_str(), 02775), 0);
     ASSERT_EQ(chown(UserFile().c_str(), 0, kNobody) | chmod(UserFile().c_str(), 0664), 0);
     testing::internal::CaptureStderr();
@@ -192,7 +192,7 @@ TEST_F(PosixStore, GroupManagedStoreSaysWhatCannotBeKept) {
               "vlregut: " + UserFile() +
                   ": cannot save: cannot keep its owner (uid 0): Operation not permitted\n");
     EXPECT_EQ(status, 0);  // the write failed
-    EXPECT_EQ(support::readFile(UserFile()), kValid);
+    EXPECT_EQ(support::ReadFile(UserFile()), kValid);
     EXPECT_EQ(FilesIn(folder), kStoreFiles);
 }
 
@@ -205,14 +205,14 @@ TEST_F(PosixStore, WriterKilledAnywhereLeavesTheOldFileOrTheNewOne) {
     std::mt19937 random(seed);
     // Padding between the product written and the last one makes a cut anywhere show.
     const std::string last = "[vlregut-test-Last]\n";
-    support::writeFile(UserFile(), support::padded("[vlregut-test-P]\n", 100'000) + last);
+    support::WriteFile(UserFile(), support::Padded("[vlregut-test-P]\n", 100'000) + last);
     int midWrite = 0;
     for (int kill = 0; kill < 50; ++kill) {
         const auto after = std::chrono::milliseconds(random() % 40);
         SCOPED_TRACE(testing::Message() << "kill " << kill << " after " << after.count() << " ms");
         ASSERT_EQ(RunProgram(WRITER_EXE, {"0", kPrefix + "P", "0"}, after).status, -1)
             << "it ended";
-        ASSERT_TRUE(support::readFile(UserFile()).ends_with(last));
+        ASSERT_TRUE(support::ReadFile(UserFile()).ends_with(last));
         ASSERT_TRUE(SelectProduct(kPrefix + "Last"));  // the whole file parses
         midWrite += FilesIn(m_root / "home/vlregut") != kStoreFiles;
     }

@@ -97,7 +97,7 @@ class Wine : public ::testing::TestWithParam<Row> {
     }
 
     std::string Expand(const char* text) const {
-        return support::expand(text, {{"{docs}", docs_}});
+        return support::Expand(text, {{"{docs}", docs_}});
     }
 
     // Watches suitehelp.exe's windows until one with this caption appears (returned) or, given
@@ -130,7 +130,7 @@ class Wine : public ::testing::TestWithParam<Row> {
     std::string Opened(const std::string& expected) const {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         std::string text;
-        while ((text = support::readFile(record_)) != expected &&
+        while ((text = support::ReadFile(record_)) != expected &&
                std::chrono::steady_clock::now() < deadline) {
             ::Sleep(20);
         }
@@ -140,8 +140,8 @@ class Wine : public ::testing::TestWithParam<Row> {
     const support::TempFolder root_{"suitehelp-wine"};
     const std::string docs_ = root_ / "Suite Docs";
     const std::string record_ = root_ / "record.txt";
-    const std::string product_ = support::uniqueName("WineE2E");
-    const std::string progId_ = support::uniqueName("SuiteHelpWineTest");
+    const std::string product_ = support::UniqueName("WineE2E");
+    const std::string progId_ = support::UniqueName("SuiteHelpWineTest");
     const std::optional<std::string> former_ =
         support::getString(HKEY_LOCAL_MACHINE, kClasses + ".pdf", "");  // the class of .pdf
     std::optional<support::Process> suitehelp_;
@@ -150,11 +150,11 @@ class Wine : public ::testing::TestWithParam<Row> {
 
 TEST_P(Wine, Launch) {
     const Row& row = GetParam();
-    ASSERT_TRUE(support::writeFile(Expand(row.document), support::kMinimalPdf));
+    ASSERT_TRUE(support::WriteFile(Expand(row.document), support::kMinimalPdf));
     ASSERT_TRUE(support::setString(HKEY_CURRENT_USER, kProducts + product_, "DocsDir", docs_));
     // No document name file: the default name.
     const std::string cfg = root_ / "help.cfg";
-    ASSERT_TRUE(support::writeFile(cfg, (root_ / "absent.txt") + "\n\n" + product_ + "\n"));
+    ASSERT_TRUE(support::WriteFile(cfg, (root_ / "absent.txt") + "\n\n" + product_ + "\n"));
 
     const std::string program = kBin + "suitehelp.exe";
     suitehelp_.emplace(program, support::quote(program) + " -vellum " + support::quote(cfg));
@@ -176,7 +176,7 @@ TEST_P(Wine, Launch) {
         const HWND box = Await("suitehelp");
         ASSERT_NE(box, nullptr) << "no message box";
         // Wine shows a line break as CR LF.
-        EXPECT_EQ(support::expand(Text(::GetDlgItem(box, kMessageText)), {{"\r\n", "\n"}}),
+        EXPECT_EQ(support::Expand(Text(::GetDlgItem(box, kMessageText)), {{"\r\n", "\n"}}),
                   row.message);
         ASSERT_TRUE(PressOk(box));
     }
@@ -188,7 +188,7 @@ TEST_P(Wine, Launch) {
     EXPECT_EQ(Opened(Expand(row.opened)), Expand(row.opened));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Wine, ::testing::ValuesIn(kRows), support::caseName);
+INSTANTIATE_TEST_SUITE_P(Table, Wine, ::testing::ValuesIn(kRows), support::CaseName);
 
 TEST(SuiteHelpManifest, RunsAsInvokerAndIsDpiAware) {
     const std::unique_ptr<HINSTANCE__, decltype(&::FreeLibrary)> module(
