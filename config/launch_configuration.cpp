@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "platform/crt.h"
+#include "platform/diagnostics.h"
 #include "platform/file.h"
 
 namespace config {
@@ -27,12 +28,41 @@ bool IsLaunchOption(const char* argument) {
            platform::_stricmp(argument, "-dax") == 0;
 }
 
+const char* CauseText(CFileException::Cause cause) {
+    switch (cause) {
+        case CFileException::fileNotFound:
+            return "not found";
+        case CFileException::badPath:
+            return "bad path";
+        case CFileException::accessDenied:
+            return "access denied, or not a regular file";
+        case CFileException::sharingViolation:
+            return "held by another process";
+        default:
+            return "cannot be read";
+    }
+}
+
+void DebugFileStep(const char* what, const CString& path, const CFileException* failure) {
+    if (platform::Debugging()) {
+        platform::DebugStep(CString(what).append(" ").append(path).append(": ").append(
+            failure == nullptr ? "read" : CauseText(failure->m_cause)));
+    }
+}
+
 }  // namespace
 
 LaunchSettings ReadLaunchSettings(const char* const* arguments, int count) {
     LaunchSettings settings;
     if (count < 2 || !IsLaunchOption(arguments[0])) {
+        if (platform::Debugging()) {
+            platform::DebugStep(count < 2 ? "no launch option and file: defaults stand"
+                                          : CString("not a launch option: ").append(arguments[0]));
+        }
         return settings;
+    }
+    if (platform::Debugging()) {
+        platform::DebugStep(CString("launch option: ").append(arguments[0]));
     }
 
     CString text;
@@ -44,19 +74,25 @@ LaunchSettings ReadLaunchSettings(const char* const* arguments, int count) {
         TakeFirstLine(text, settings.docNameFile);
         TakeFirstLine(text, ignored);
         TakeFirstLine(text, settings.productId);
-    } catch (const CFileException&) {
+    } catch (const CFileException& failure) {
+        DebugFileStep("launch configuration", arguments[1], &failure);
         return LaunchSettings{};
     }
+    DebugFileStep("launch configuration", arguments[1], nullptr);
 
-    if (settings.docNameFile.empty()) {
-        return settings;
+    if (!settings.docNameFile.empty()) {
+        try {
+            CFile file;
+            text = ReadHead(file, settings.docNameFile.c_str());
+            TakeFirstLine(text, settings.docFile);
+            file.Close();  // a failure here keeps the name already taken
+            DebugFileStep("document-name file", settings.docNameFile, nullptr);
+        } catch (const CFileException& failure) {
+            DebugFileStep("document-name file", settings.docNameFile, &failure);
+        }
     }
-    try {
-        CFile file;
-        text = ReadHead(file, settings.docNameFile.c_str());
-        TakeFirstLine(text, settings.docFile);
-        file.Close();  // a failure here keeps the name already taken
-    } catch (const CFileException&) {
+    if (platform::Debugging()) {
+        platform::DebugStep("document name: " + settings.docFile);
     }
     return settings;
 }

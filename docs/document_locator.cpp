@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/crt.h"
+#include "platform/diagnostics.h"
 #include "platform/services.h"
 #include "vlregut/vlregut.h"
 
@@ -51,11 +52,18 @@ Lookup FindInRegisteredFolder(const CString& productId, CString& docFile, CStrin
                               CString& joinedPath) {
     // A product id the component's buffer cannot hold is refused rather than cut into another.
     char product[kProductIdCapacity] = {};
-    if (productId.size() >= sizeof product) {
-        return Lookup::ProductRefused;
+    const bool fitsBuffer = productId.size() < sizeof product;
+    if (fitsBuffer) {
+        std::memcpy(product, productId.data(), productId.size());
     }
-    std::memcpy(product, productId.data(), productId.size());
-    if (VlRegInitializeProduct(product, 0) == 0) {
+    const bool known = fitsBuffer && VlRegInitializeProduct(product, 0) != 0;
+    if (platform::Debugging()) {
+        platform::DebugStep("product " + productId +
+                            (known        ? ": known to the component"
+                             : fitsBuffer ? ": unknown to the component"
+                                          : ": too long for the component's buffer"));
+    }
+    if (!known) {
         return Lookup::ProductRefused;
     }
 
@@ -67,8 +75,15 @@ Lookup FindInRegisteredFolder(const CString& productId, CString& docFile, CStrin
     platform::_strlwr(docFile.data());
     joinedPath = JoinPath(docsDir, docFile);
     Files().FoldCase(joinedPath);
-    const bool found =
-        FitsPathBuffer(joinedPath) && Files().Access(Files().NameOnDisk(joinedPath).c_str()) == 0;
+    const bool fits = FitsPathBuffer(joinedPath);
+    const bool found = fits && Files().Access(Files().NameOnDisk(joinedPath).c_str()) == 0;
+    if (platform::Debugging()) {
+        platform::DebugStep("documents folder: " + docsDir);
+        platform::DebugStep("document: " + joinedPath +
+                            (found  ? ": exists"
+                             : fits ? ": missing"
+                                    : ": too long to look up"));
+    }
     return found ? Lookup::Found : Lookup::Missing;
 }
 
@@ -103,6 +118,9 @@ bool StoreChosenFolder(CFrameWnd& owner, const CString& chosenPath, const CStrin
     const int nameLength = std::snprintf(name, sizeof name, "%s%s", fname, ext);
     if (nameLength < 0 || static_cast<std::size_t>(nameLength) >= sizeof name ||
         platform::_stricmp(name, docFile.c_str()) != 0) {
+        if (platform::Debugging()) {
+            platform::DebugStep("chosen file " + chosenPath + ": not named " + docFile);
+        }
         owner.MessageBox(kWrongFileText, kWrongFileCaption, MB_OK);
         return false;
     }
@@ -115,10 +133,12 @@ bool StoreChosenFolder(CFrameWnd& owner, const CString& chosenPath, const CStrin
 
     // Storing a folder in which the document could not be looked up again would ask the user
     // again on every launch.
-    if (!FitsPathBuffer(JoinPath(docsDir, docFile))) {
-        return false;
+    const bool stored = FitsPathBuffer(JoinPath(docsDir, docFile)) &&
+                        VlRegSetInstallDir(kDocsDirEntry, docsDir.c_str()) != 0;
+    if (platform::Debugging()) {
+        platform::DebugStep((stored ? "stored documents folder: " : "not stored: ") + docsDir);
     }
-    return VlRegSetInstallDir(kDocsDirEntry, docsDir.c_str()) != 0;
+    return stored;
 }
 
 }  // namespace docs

@@ -15,99 +15,78 @@ class DocumentLocatorTest : public testing::Test {
         window.m_strDocFile = "DOCS.PDF";
     }
 
-    void ChooseInDialog(const CString& path) {
-        fakes.ui.dialogResult = IDOK;
-        fakes.ui.dialogPath = path;
-    }
-
     CString StoredFolder() { return fakes.registry.docsDirs["suite"]; }
 
     FakePlatform fakes;
     CMainWindow window;
 };
 
-TEST_F(DocumentLocatorTest, FindsDocumentWithoutAsking) {
+// The path buffer holds 255 characters: a joined path of 255 is looked up, one of 256 is never
+// cut into another path; a folder the component's buffer cannot hold reads as empty. A product
+// id the component's buffer cannot hold never reaches it, not even cut.
+TEST_F(DocumentLocatorTest, RegisteredFolderIsLookedUpWithoutAsking) {
+    const CString longId(259, 'p');
+    fakes.registry.docsDirs[longId] = "C:\\Suite\\Docs";
     fakes.files.AddFile("C:\\SUITE\\docs\\Docs.pdf");
-    EXPECT_EQ(window.LocateDocument(), 1);
-    EXPECT_TRUE(fakes.ui.dialogs.empty());
-    EXPECT_TRUE(fakes.ui.messages.empty());
-    EXPECT_EQ(window.m_strDocsDir, "C:\\Suite\\Docs");
-    EXPECT_EQ(window.m_strDocFile, "docs.pdf");
-    EXPECT_EQ(fakes.registry.calls, (std::vector<CString>{"init SUITE", "get DocsDir"}));
-}
-
-TEST_F(DocumentLocatorTest, RefusedProductChangesNothing) {
-    for (const CString& productId : {CString("OTHER"), CString(260, 'p')}) {
-        fakes.registry.docsDirs[CString(259, 'p')] = "C:\\Suite\\Docs";
-        window.m_strProductId = productId;
+    fakes.files.AddFile("\\docs.pdf");
+    struct {
+        CString productId;
+        CString docsDir;
+        int answer;
+        CString docsDirAfter;
+        CString docFileAfter;
+    } cases[] = {
+        {"SUITE", "C:\\Suite\\Docs", 1, "C:\\Suite\\Docs", "docs.pdf"},
+        {longId, "C:\\Suite\\Docs", 1, "C:\\Suite\\Docs", "docs.pdf"},
+        {"OTHER", "C:\\Suite\\Docs", 0, "before", "DOCS.PDF"},
+        {longId + "p", "C:\\Suite\\Docs", 0, "before", "DOCS.PDF"},
+        {"SUITE", "C:\\" + CString(243, 'd'), 1, "C:\\" + CString(243, 'd'), "docs.pdf"},
+        {"SUITE", "C:\\" + CString(244, 'd'), 0, "C:\\" + CString(244, 'd'), "docs.pdf"},
+        {"SUITE", "C:\\" + CString(300, 'x'), 1, "", "docs.pdf"},
+    };
+    for (const auto& c : cases) {
+        fakes.registry.docsDirs["suite"] = c.docsDir;
+        fakes.files.AddFile(c.docsDir + "\\docs.pdf");
+        fakes.registry.calls.clear();
+        window.m_strProductId = c.productId;
         window.m_strDocsDir = "before";
-        EXPECT_EQ(window.LocateDocument(), 0);
-        EXPECT_EQ(window.m_strDocFile, "DOCS.PDF");
-        EXPECT_EQ(window.m_strDocsDir, "before");
-        EXPECT_TRUE(fakes.ui.dialogs.empty());
-        EXPECT_TRUE(fakes.ui.messages.empty());
+        window.m_strDocFile = "DOCS.PDF";
+        EXPECT_EQ(window.LocateDocument(), c.answer) << c.productId << " " << c.docsDir.size();
+        EXPECT_EQ(window.m_strDocsDir, c.docsDirAfter);
+        EXPECT_EQ(window.m_strDocFile, c.docFileAfter);
+        EXPECT_EQ(fakes.registry.calls.empty(), c.productId.size() >= 260);
     }
-    // An id too long for the component's buffer never reaches it, not even cut.
-    EXPECT_EQ(fakes.registry.calls, (std::vector<CString>{"init OTHER"}));
-    window.m_strProductId = CString(259, 'p');
-    fakes.files.AddFile("C:\\Suite\\Docs\\docs.pdf");
-    EXPECT_EQ(window.LocateDocument(), 1);
+    EXPECT_TRUE(fakes.ui.messages.empty());
+    EXPECT_EQ(fakes.ui.dialogs.size(), 1u);  // the 256-character path only
 }
 
 TEST_F(DocumentLocatorTest, MissingDocumentAsksWithTheDialogAsSet) {
     fakes.files.AddFile("C:\\Suite\\Docs\\other.pdf");
-    EXPECT_EQ(window.LocateDocument(), 0);
-    ASSERT_EQ(fakes.ui.dialogs.size(), 1u);
-    const platform::FileOpenRequest& dialog = fakes.ui.dialogs[0];
-    EXPECT_EQ(dialog.title, "Can't find c:\\suite\\docs\\docs.pdf. Specify the path for docs.pdf.");
-    EXPECT_EQ(dialog.filterLabel, "pdf Files (*.pdf)");
-    EXPECT_EQ(dialog.filterPattern, "*.pdf");
-    EXPECT_EQ(dialog.defaultExt, "pdf");
-    EXPECT_EQ(dialog.fileName, "*.pdf");
-    EXPECT_TRUE(dialog.fileMustExist && dialog.overwritePrompt);
-    EXPECT_EQ(dialog.initialDir, "C:\\Suite\\Docs");
-    EXPECT_TRUE(fakes.ui.messages.empty());
-    EXPECT_EQ(StoredFolder(), "C:\\Suite\\Docs");
-}
-
-TEST_F(DocumentLocatorTest, FolderAsItComesFromTheComponent) {
     struct {
         CString docsDir;
         CString title;
+        CString initialDir;  // only a folder that exists
     } cases[] = {
-        {"", "Can't find \\docs.pdf. Specify the path for docs.pdf."},
-        {"C:\\Gone", "Can't find c:\\gone\\docs.pdf. Specify the path for docs.pdf."},
-        {"C:\\Suite\\", "Can't find c:\\suite\\\\docs.pdf. Specify the path for docs.pdf."},
+        {"C:\\Suite\\Docs", "Can't find c:\\suite\\docs\\docs.pdf. Specify the path for docs.pdf.",
+         "C:\\Suite\\Docs"},
+        {"", "Can't find \\docs.pdf. Specify the path for docs.pdf.", ""},
+        {"C:\\Gone", "Can't find c:\\gone\\docs.pdf. Specify the path for docs.pdf.", ""},
+        {"C:\\Suite\\", "Can't find c:\\suite\\\\docs.pdf. Specify the path for docs.pdf.", ""},
     };
     for (const auto& c : cases) {
         fakes.registry.docsDirs["suite"] = c.docsDir;
         fakes.ui.dialogs.clear();
         EXPECT_EQ(window.LocateDocument(), 0);
         ASSERT_EQ(fakes.ui.dialogs.size(), 1u);
-        EXPECT_EQ(fakes.ui.dialogs[0].title, c.title);
-        EXPECT_EQ(fakes.ui.dialogs[0].initialDir, "") << c.docsDir;
+        const platform::FileOpenRequest& dialog = fakes.ui.dialogs[0];
+        EXPECT_EQ(dialog.title, c.title);
+        EXPECT_EQ(dialog.initialDir, c.initialDir);
+        EXPECT_EQ(dialog.filterLabel + dialog.filterPattern + dialog.defaultExt + dialog.fileName,
+                  "pdf Files (*.pdf)*.pdfpdf*.pdf");
+        EXPECT_TRUE(dialog.fileMustExist && dialog.overwritePrompt);
+        EXPECT_EQ(StoredFolder(), c.docsDir);
     }
-}
-
-// The path buffer holds 255 characters: a joined path of 255 is looked up, one of 256 is never
-// cut into another path; a folder of 300 does not fit the component's buffer and reads as empty.
-TEST_F(DocumentLocatorTest, JoinedPathUpToTheBufferIsLookedUp) {
-    struct {
-        CString docsDir;
-        int answer;
-        CString docsDirAfter;
-    } cases[] = {
-        {"C:\\" + CString(243, 'd'), 1, "C:\\" + CString(243, 'd')},
-        {"C:\\" + CString(244, 'd'), 0, "C:\\" + CString(244, 'd')},
-        {"C:\\" + CString(300, 'x'), 1, ""},
-    };
-    fakes.files.AddFile("\\docs.pdf");
-    for (const auto& c : cases) {
-        fakes.registry.docsDirs["suite"] = c.docsDir;
-        fakes.files.AddFile(c.docsDir + "\\docs.pdf");
-        EXPECT_EQ(window.LocateDocument(), c.answer) << c.docsDir.size();
-        EXPECT_EQ(window.m_strDocsDir, c.docsDirAfter);
-    }
+    EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
 TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
@@ -125,13 +104,12 @@ TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
     for (const auto& c : cases) {
         fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
         fakes.files.AddFile(c.chosen);
-        ChooseInDialog(c.chosen);
+        fakes.ui.Choose(c.chosen);
         EXPECT_EQ(window.LocateDocument(), 1) << c.chosen;
         EXPECT_EQ(window.m_strDocsDir, c.stored);
-        EXPECT_EQ(StoredFolder(), c.stored);
         EXPECT_EQ(fakes.registry.calls.back(), "set DocsDir " + c.stored);
         if (!c.stored.ends_with('/')) {  // the fake joins a slash and a backslash literally
-            fakes.ui.dialogResult = 2;
+            fakes.ui.Cancel();
             const std::size_t asked = fakes.ui.dialogs.size();
             EXPECT_EQ(window.LocateDocument(), 1) << c.chosen;
             EXPECT_EQ(fakes.ui.dialogs.size(), asked);
@@ -150,23 +128,21 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
     }
     struct {
         const char* what;
-        int dialogResult;
-        CString chosen;
+        CString chosen;  // empty: cancelled
         bool refuseSet;
         std::vector<ShownMessage> messages;
     } cases[] = {
-        {"cancelled", 2, "", false, {}},
-        {"vanished", IDOK, "C:\\Other\\gone.pdf", false, {}},
-        {"other name", IDOK, "C:\\Other\\manual.pdf", false, {kWrongFile}},
-        {"not stored", IDOK, "C:\\Other\\docs.pdf", true, {}},
-        {"too deep to find again", IDOK, deep, false, {}},
-        {"beyond the split limits", IDOK, deeper, false, {}},
-        {"name beyond the buffer", IDOK, longName, false, {kWrongFile}},
+        {"cancelled", "", false, {}},
+        {"vanished", "C:\\Other\\gone.pdf", false, {}},
+        {"other name", "C:\\Other\\manual.pdf", false, {kWrongFile}},
+        {"not stored", "C:\\Other\\docs.pdf", true, {}},
+        {"too deep to find again", deep, false, {}},
+        {"beyond the split limits", deeper, false, {}},
+        {"name beyond the buffer", longName, false, {kWrongFile}},
     };
     for (const auto& c : cases) {
         fakes.ui.messages.clear();
-        fakes.ui.dialogResult = c.dialogResult;
-        fakes.ui.dialogPath = c.chosen;
+        c.chosen.empty() ? fakes.ui.Cancel() : fakes.ui.Choose(c.chosen);
         fakes.registry.refuseSet = c.refuseSet;
         EXPECT_EQ(window.LocateDocument(), 0) << c.what;
         EXPECT_EQ(fakes.ui.messages, c.messages) << c.what;

@@ -21,7 +21,7 @@
 #include "platform/posix/file_system.h"
 #include "platform/posix/graphical_session.h"
 #include "platform/posix/gtk_ui.h"
-#include "tests/fakes/temp_dir.h"
+#include "support/files.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ TEST(CommandTailTest, CarriesArgumentsThroughTheTokenizer) {
 
 // Anything but a regular file is refused at once; an open that blocks ends with the alarm.
 TEST(PosixFileTest, RefusesAnythingButARegularFileWithoutWaiting) {
-    TempDir dir;
+    support::TempFolder dir;
     ASSERT_EQ(mkfifo((dir / "help.cfg").c_str(), 0600), 0);
     for (const std::string& path : {dir / "help.cfg", std::string("/dev/zero")}) {
         const auto open = [&] {
@@ -74,7 +74,7 @@ TEST(PosixFileTest, RefusesAnythingButARegularFileWithoutWaiting) {
 }
 
 TEST(PosixFileSystemTest, FindsTheDocumentWhateverTheCaseOfItsName) {
-    TempDir dir;
+    support::TempFolder dir;
     const platform::PosixFileSystem files;
     const std::string folder = dir / "Mixed Case/";
     dir.Write("Mixed Case/Docs.PDF", "");
@@ -116,7 +116,7 @@ TEST(PosixFileSystemTest, SplitsAtSlashesOnlyAndRefusesWhatDoesNotFit) {
 
 // One line of at most 4096 bytes, naming a regular file; the message box writes to the console.
 TEST(ConsoleUserInterfaceTest, TakesOneBoundedLineNamingARegularFile) {
-    TempDir dir;
+    support::TempFolder dir;
     const std::string pdf = dir.Write("docs.pdf", "%PDF-1.4\n");
     std::filesystem::create_directory(dir / "folder.pdf");
     ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
@@ -244,7 +244,7 @@ TEST(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
 // GTK ends the process when its file chooser's settings schema is missing: without the schema
 // it is not even loaded.
 TEST(GtkUserInterfaceTest, UnavailableWithoutTheFileChoosersSchema) {
-    TempDir noSchemas;
+    support::TempFolder noSchemas;
     const std::string dataDirs = std::getenv("XDG_DATA_DIRS") ? std::getenv("XDG_DATA_DIRS") : "";
     setenv("XDG_DATA_DIRS", noSchemas.Path().c_str(), 1);
     unsetenv("GSETTINGS_SCHEMA_DIR");
@@ -285,7 +285,7 @@ TEST(DialogToolTest, PassesTheRequestAndReadsTheExit) {
         {nullptr, true, -1, "", "kdialog"},  // not installed
     };
     for (const auto& c : cases) {
-        TempDir dir;
+        support::TempFolder dir;
         const support::Substitutions where{{"{dir}", dir.Path().string()}};
         dir.Write("docs.pdf", "%PDF-1.4\n");
         const std::string name = c.call.substr(0, c.call.find('#'));
@@ -369,7 +369,7 @@ TEST(GraphicalSessionTest, NeedsAServerThatAnswersInTime) {
     server.join();
     close(x);
 
-    TempDir runtime;
+    support::TempFolder runtime;
     const int wayland = Listen(runtime / "wayland-7");
     EXPECT_TRUE(present("wayland-7", runtime.Path().c_str(), ""));
     EXPECT_TRUE(present((runtime / "wayland-7").c_str(), nullptr, ""));

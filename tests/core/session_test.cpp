@@ -2,9 +2,10 @@
 
 #include "app/main_window.h"
 #include "app/the_app.h"
+#include "docs/document_launcher.h"
 #include "platform/entry.h"
+#include "support/files.h"
 #include "tests/fakes/fake_platform.h"
-#include "tests/fakes/temp_dir.h"
 
 namespace {
 
@@ -14,60 +15,104 @@ class SessionTest : public testing::Test {
         fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
         fakes.files.AddFile("C:\\Suite\\Docs\\manual.pdf");
         dir.Write("names.txt", "MANUAL.PDF\r\n");
-        config = dir.Write("help.cfg", dir / "names.txt" + "\r\nskipped\r\nSuite\r\n");
+        tail = "-vellum \"" +
+               dir.Write("help.cfg", dir / "names.txt" + "\r\nskipped\r\nSuite\r\n") + "\"";
     }
 
     FakePlatform fakes;
-    TempDir dir;
-    std::string config;
+    support::TempFolder dir;
+    std::string tail;
 };
 
-TEST_F(SessionTest, OneLaunchRunsTheWholeSessionAndEndsWithoutMessageLoop) {
-    CTheApp app;
-    const std::string tail = "-vellum \"" + config + "\"";
-    EXPECT_EQ(AfxWinMain("suitehelp", tail.c_str()), 0);
-    EXPECT_STREQ(app.m_pszAppName, "suitehelp");
-    ASSERT_NE(app.m_pMainWnd, nullptr);
-    const auto* session = static_cast<CMainWindow*>(app.m_pMainWnd);
-    EXPECT_EQ(session->m_strProductId, "Suite");
-    EXPECT_EQ(fakes.shell.opened, (std::vector<CString>{"C:\\Suite\\Docs\\manual.pdf"}));
+// One launch locates twice (once to decide, once to open) and opens once, with no message loop;
+// a failure is captioned with the executable's name and not tried again.
+TEST_F(SessionTest, OneLaunchRunsTheWholeSession) {
+    for (const int result : {platform::kShellHandedOver, platform::kShellFileNotFound}) {
+        CTheApp app;
+        fakes.registry.calls.clear();
+        fakes.shell.opened.clear();
+        fakes.shell.result = result;
+        EXPECT_EQ(AfxWinMain("suitehelp", tail.c_str()), 0);
+        ASSERT_NE(app.m_pMainWnd, nullptr);
+        EXPECT_EQ(static_cast<CMainWindow*>(app.m_pMainWnd)->m_strProductId, "Suite");
+        EXPECT_EQ(fakes.registry.calls,
+                  (std::vector<CString>{"init Suite", "get DocsDir", "init Suite", "get DocsDir"}));
+        EXPECT_EQ(fakes.shell.opened, (std::vector<CString>{"C:\\Suite\\Docs\\manual.pdf"}));
+    }
+    EXPECT_EQ(
+        fakes.ui.messages,
+        (std::vector<ShownMessage>{
+            {"The specified file C:\\Suite\\Docs\\manual.pdf was not found.", "suitehelp", 0}}));
     EXPECT_TRUE(fakes.ui.dialogs.empty());
-    EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
-TEST_F(SessionTest, MessagesAreCaptionedWithTheExecutableName) {
-    CTheApp app;
-    fakes.shell.result = 2;
-    const std::string tail = "-dax " + config;
-    AfxWinMain("suitehelp", tail.c_str());
-    ASSERT_EQ(fakes.ui.messages.size(), 1u);
-    EXPECT_EQ(fakes.ui.messages[0].caption, "suitehelp");
-    EXPECT_EQ(fakes.shell.opened.size(), 1u);  // no second attempt after a failure
-}
-
-TEST_F(SessionTest, LaunchIsSkippedWhenTheDocumentIsNotLocated) {
-    fakes.ui.dialogResult = 2;
-    const std::string tail = "-vellum " + config;
-    fakes.files = WindowsFileSystem{};  // the document is gone
+TEST_F(SessionTest, NothingIsOpenedUnlessTheDocumentIsLocated) {
+    fakes.files = WindowsFileSystem{};  // the document is gone, and the dialog is cancelled
     CMainWindow session(tail.c_str());
     EXPECT_EQ(fakes.ui.dialogs.size(), 1u);
+    CMainWindow empty("");
+    EXPECT_EQ(fakes.registry.calls.back(), "init ");
+    EXPECT_EQ(empty.m_strDocFile, "DOCS.PDF");
     EXPECT_TRUE(fakes.shell.opened.empty());
     EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
-TEST_F(SessionTest, EmptyTailStillLocatesWithAnEmptyProduct) {
-    CMainWindow session("");
-    EXPECT_EQ(fakes.registry.calls, (std::vector<CString>{"init "}));
-    EXPECT_EQ(session.m_strDocFile, "DOCS.PDF");
-    EXPECT_TRUE(fakes.shell.opened.empty());
+TEST_F(SessionTest, OpensFromTheFolderJustChosen) {
+    fakes.files.AddFile("E:\\New Place\\Manual.PDF");
+    fakes.ui.Choose("E:\\New Place\\Manual.PDF");
+    fakes.registry.docsDirs["suite"] = "C:\\Moved";
+    CMainWindow session(tail.c_str());
+    EXPECT_EQ(fakes.shell.opened, (std::vector<CString>{"E:\\New Place\\manual.pdf"}));
+    EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
-TEST_F(SessionTest, EachRunLocatesTwiceAndOpensOnce) {
-    const std::string tail = "-vellum " + config;
-    CMainWindow session(tail.c_str());
-    EXPECT_EQ(fakes.registry.calls,
-              (std::vector<CString>{"init Suite", "get DocsDir", "init Suite", "get DocsDir"}));
-    EXPECT_EQ(fakes.shell.opened.size(), 1u);
+struct ResultCase {
+    int result;
+    const char* docFile;
+    const char* message;
+};
+
+class ShellResultTest : public testing::TestWithParam<ResultCase> {};
+
+TEST_P(ShellResultTest, ShowsTheMessageForTheResult) {
+    const CString fullPath = CString("C:\\100%1 Done\\") + GetParam().docFile;
+    EXPECT_EQ(docs::ShellResultMessage(GetParam().result, GetParam().docFile, fullPath),
+              GetParam().message)
+        << "result " << GetParam().result << ", " << GetParam().docFile;
 }
+
+constexpr char kDefault[] = "Error occurred in excecuting the application";
+constexpr char kNoReader[] =
+    "Acrobat Reader is not installed.\nPlease install Acrobat Reader before executing this "
+    "operation.";
+
+// The path holds "%1" and "%." of its own: they are shown as they stand.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShellResultTest,
+    testing::Values(
+        ResultCase{0, "docs.pdf", "The operating system is out of memory or resources."},
+        ResultCase{2, "docs.pdf", "The specified file C:\\100%1 Done\\docs.pdf was not found."},
+        ResultCase{3, "docs.pdf", "The specified file C:\\100%1 Done\\docs.pdf was not found."},
+        ResultCase{11, "%.pdf", "The specified file C:\\100%1 Done\\%.pdf is invalid."},
+        ResultCase{5, "docs.pdf",
+                   "The operating system denied access to the specified file.\n"
+                   "File Name: C:\\100%1 Done\\docs.pdf."},
+        ResultCase{27, "docs.pdf",
+                   "The file name association is incomplete or invalid.\n"
+                   "File Name: C:\\100%1 Done\\docs.pdf."},
+        ResultCase{31, "DOCS.PDF", kNoReader}, ResultCase{31, "docs.pdf", kNoReader},
+        ResultCase{31, "manual.pdf.bak", kNoReader},
+        ResultCase{31, "docs.txt",
+                   "There is no application associated with the given file name extension.\n"
+                   "File Name: C:\\100%1 Done\\docs.txt."},
+        ResultCase{31, ".pdf.pdf",
+                   "There is no application associated with the given file name extension.\n"
+                   "File Name: C:\\100%1 Done\\.pdf.pdf."},
+        ResultCase{8, "docs.pdf", "There was not enough memory to complete the operation."},
+        ResultCase{26, "docs.pdf",
+                   "A sharing violation occurred.\nFile Name: C:\\100%1 Done\\docs.pdf."},
+        ResultCase{1, "docs.pdf", kDefault}, ResultCase{29, "docs.pdf", kDefault},
+        ResultCase{32, "docs.pdf", kDefault}, ResultCase{-5, "docs.pdf", kDefault},
+        ResultCase{33, "docs.pdf", ""}, ResultCase{42, "docs.pdf", ""}));
 
 }  // namespace

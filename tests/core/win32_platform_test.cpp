@@ -3,7 +3,7 @@
 #include "platform/win32/command_tail.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/user_interface.h"
-#include "tests/fakes/temp_dir.h"
+#include "support/files.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ TEST(Win32FileSystemTest, SplitsByTheRuntimesRules) {
 
 TEST(Win32FileSystemTest, NamesMatchWithoutRegardToCase) {
     const platform::Win32FileSystem files;
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("Docs.PDF", "%PDF-1.4\n");
     CString joined = dir / "Docs.PDF";
     files.FoldCase(joined);

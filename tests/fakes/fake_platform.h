@@ -21,6 +21,13 @@ class FakeUserInterface : public platform::UserInterface {
     int MessageBox(const CString& text, const CString& caption, unsigned type) override;
     int ShowFileOpen(const platform::FileOpenRequest& request, CString* chosenPath) override;
 
+    // The user's answer to the next dialogs: a path confirmed, or cancelled (the default).
+    void Choose(const CString& path) {
+        dialogResult = IDOK;
+        dialogPath = path;
+    }
+    void Cancel() { dialogResult = 2; }
+
     std::vector<ShownMessage> messages;
     std::vector<platform::FileOpenRequest> dialogs;
     int dialogResult = 2;  // cancelled
