@@ -49,11 +49,6 @@ HWND Await(const std::string& caption) {
     return nullptr;
 }
 
-// Posted: the click may start a nested modal loop in the other process.
-bool PressOk(HWND dialog) {
-    return PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-}
-
 int Msi(const char* action, const std::string& package) {
     return support::Run("C:\\windows\\system32\\msiexec.exe",
                         {action, support::WindowsPath(package), "/qn"})
@@ -140,8 +135,8 @@ class Wine : public testing::TestWithParam<Row> {
 
 TEST_P(Wine, Launch) {
     const Row& row = GetParam();
-    std::string program = kBin + "suitehelp.exe";
-    std::string product = m_product;
+    const std::string program = (row.msi ? kInstalled : kBin) + "suitehelp.exe";
+    const std::string product = row.msi ? "WineMsiProduct" : m_product;
     if (row.msi) {
         m_installed = true;
         ASSERT_EQ(Msi("/i", SUITEHELP_MSI), 0);
@@ -151,8 +146,6 @@ TEST_P(Wine, Launch) {
             support::Run(kInstalled + "vlreg.exe", {"--system", "list", "WineMsiProduct"});
         EXPECT_EQ(list.out, "DocsDir=C:\\Program Files\\suitehelp test product\\Docs\r\n")
             << list.err;
-        program = kInstalled + "suitehelp.exe";
-        product = "WineMsiProduct";
     } else {
         ASSERT_TRUE(support::WriteFile(Expand(row.document), support::kMinimalPdf));
         ASSERT_TRUE(support::SetString(HKEY_CURRENT_USER, kProducts + product, "DocsDir", m_docs));
@@ -172,7 +165,8 @@ TEST_P(Wine, Launch) {
         const HWND fileName = GetDlgItem(dialog, kFileNameBox);
         EXPECT_EQ(Text(fileName), "*.pdf");
         ASSERT_TRUE(Ask(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(row.typed)));
-        ASSERT_TRUE(PressOk(dialog));
+        // Posted: the click may start a nested modal loop in the other process.
+        ASSERT_TRUE(PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0));
     }
     if (row.message != nullptr) {
         const HWND box = Await("suitehelp");
@@ -180,7 +174,7 @@ TEST_P(Wine, Launch) {
         // Wine shows a line break as CR LF.
         EXPECT_EQ(support::Expand(Text(GetDlgItem(box, kMessageText)), {{"\r\n", "\n"}}),
                   row.message);
-        ASSERT_TRUE(PressOk(box));
+        ASSERT_TRUE(PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0));
     }
     // Any other window would hold it up.
     ASSERT_EQ(launch.wait_for(20s), std::future_status::ready) << "suitehelp.exe did not end";
