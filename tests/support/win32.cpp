@@ -4,7 +4,6 @@
 #include <memory>
 #include <mutex>
 #include <type_traits>
-#include <utility>
 
 namespace support {
 namespace {
@@ -12,7 +11,7 @@ namespace {
 using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
 using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
 
-Key openKey(HKEY root, const std::string& key) {
+Key OpenKey(HKEY root, const std::string& key) {
     HKEY handle = nullptr;
     const bool open = RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS;
     return Key(open ? handle : nullptr, &RegCloseKey);
@@ -20,14 +19,14 @@ Key openKey(HKEY root, const std::string& key) {
 
 }  // namespace
 
-std::string windowsPath(const std::string& buildPath) {
+std::string WindowsPath(const std::string& buildPath) {
     // Under Wine the build's paths are Unix paths, which a prefix shows under drive Z:.
     std::string path = buildPath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path.starts_with('\\') ? path.insert(0, "Z:") : buildPath;
 }
 
-std::string quote(const std::string& argument) {
+std::string Quote(const std::string& argument) {
     // A run of backslashes is doubled only before a quote, the closing one included.
     std::string quoted = "\"";
     std::size_t backslashes = 0;
@@ -38,66 +37,48 @@ std::string quote(const std::string& argument) {
     return quoted.append(backslashes, '\\') + "\"";
 }
 
-Process::Process(const std::string& program, const std::string& commandLine, HANDLE out,
-                 HANDLE err) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = out != nullptr ? STARTF_USESTDHANDLES : 0;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::string line = commandLine;  // CreateProcessA may write to it
-    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, out != nullptr, 0, nullptr,
-                       nullptr, &startup, &info_)) {
-        CloseHandle(info_.hThread);
-    } else {
-        startError_ = GetLastError();
-        info_ = {};
-    }
-}
-
-Process::~Process() {
-    if (started()) {
-        if (!waitForExit(std::chrono::milliseconds(0))) {
-            TerminateProcess(info_.hProcess, 1);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
-        CloseHandle(info_.hProcess);
-    }
-}
-
-bool Process::waitForExit(std::chrono::milliseconds timeout) const {
-    return started() && WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) ==
-                            WAIT_OBJECT_0;
-}
-
-Outcome run(const std::string& program, const std::vector<std::string>& args) {
+Outcome Run(const std::string& program, const std::vector<std::string>& args) {
     const TempFolder folder("support-run");
-    std::string line = quote(program);
+    std::string line = Quote(program);
     for (const std::string& arg : args) {
-        line.append(" ").append(quote(arg));
+        line.append(" ").append(Quote(arg));
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const auto create = [&](const char* name) {
-        return CreateFileA((folder / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                           CREATE_ALWAYS, 0, nullptr);
+        return Handle(CreateFileA((folder / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                  CREATE_ALWAYS, 0, nullptr),
+                      &CloseHandle);
     };
-    // One start at a time, so that a child inherits no other child's files.
-    static std::mutex starting;
-    std::unique_lock lock(starting);
-    Handle out(create("out"), &CloseHandle);
-    Handle err(create("err"), &CloseHandle);
-    const Process process(program, line, out.get(), err.get());
-    out.reset();
-    err.reset();
-    lock.unlock();
+    PROCESS_INFORMATION info{};
+    {
+        // One start at a time, so that a child inherits no other child's files.
+        static std::mutex starting;
+        const std::lock_guard lock(starting);
+        const Handle out = create("out");
+        const Handle err = create("err");
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out.get();
+        startup.hStdError = err.get();
+        if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            nullptr, &startup, &info)) {
+            return {};
+        }
+    }
+    const Handle process(info.hProcess, &CloseHandle);
+    const Handle thread(info.hThread, &CloseHandle);
     DWORD status = 0;
-    const bool ended = process.waitForExit(std::chrono::minutes(1)) &&
-                       GetExitCodeProcess(process.handle(), &status);
-    return {ended ? static_cast<int>(status) : -1, ReadFile(folder / "out"),
-            ReadFile(folder / "err")};
+    if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.get(), &status)) {
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 5000);
+        return {};
+    }
+    return {static_cast<int>(status), ReadFile(folder / "out"), ReadFile(folder / "err")};
 }
 
-LSTATUS createKey(HKEY root, const std::string& key) {
+LSTATUS CreateKey(HKEY root, const std::string& key) {
     HKEY handle = nullptr;
     const LSTATUS status = RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                            nullptr, &handle, nullptr);
@@ -105,13 +86,13 @@ LSTATUS createKey(HKEY root, const std::string& key) {
     return status;
 }
 
-void deleteKey(HKEY root, const std::string& key) {
+void DeleteKey(HKEY root, const std::string& key) {
     RegDeleteTreeA(root, key.c_str());
 }
 
-std::vector<std::string> subKeys(HKEY root, const std::string& key) {
+std::vector<std::string> SubKeys(HKEY root, const std::string& key) {
     std::vector<std::string> names;
-    const Key handle = openKey(root, key);
+    const Key handle = OpenKey(root, key);
     char name[256];
     for (DWORD size = sizeof name;
          handle && RegEnumKeyExA(handle.get(), static_cast<DWORD>(names.size()), name, &size,
@@ -122,46 +103,34 @@ std::vector<std::string> subKeys(HKEY root, const std::string& key) {
     return names;
 }
 
-bool setValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
+bool SetValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
               const std::string& data) {
     return RegSetKeyValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), type,
                            data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
-bool setString(HKEY root, const std::string& key, const std::string& name,
-               const std::string& value) {
-    return setValue(root, key, name, REG_SZ, value + '\0');
-}
-
-std::optional<std::string> getString(HKEY root, const std::string& key, const std::string& name) {
-    for (const Value& value : values(root, key)) {
-        if (value.type == REG_SZ && lstrcmpiA(value.name.c_str(), name.c_str()) == 0) {
-            return value.data.substr(0, value.data.find('\0'));
-        }
+std::optional<std::string> GetString(HKEY root, const std::string& key, const std::string& name) {
+    char value[1024];  // a longer value is not read
+    DWORD size = sizeof value;
+    if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return value;
 }
 
-std::vector<Value> values(HKEY root, const std::string& key) {
+std::vector<Value> Values(HKEY root, const std::string& key) {
     std::vector<Value> found;
-    const Key handle = openKey(root, key);
-    DWORD nameLength = 0;
-    DWORD dataSize = 0;
-    if (handle) {
-        RegQueryInfoKeyA(handle.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, &nameLength, &dataSize, nullptr, nullptr);
-    }
-    for (DWORD index = 0; handle; ++index) {
-        Value value{std::string(nameLength + 1, '\0'), 0, std::string(dataSize, '\0')};
-        DWORD nameSize = nameLength + 1;
-        DWORD size = dataSize;
-        if (RegEnumValueA(handle.get(), index, value.name.data(), &nameSize, nullptr, &value.type,
-                          reinterpret_cast<BYTE*>(value.data.data()), &size) != ERROR_SUCCESS) {
-            break;
-        }
-        value.name.resize(nameSize);
-        value.data.resize(size);
-        found.push_back(std::move(value));
+    const Key handle = OpenKey(root, key);
+    char name[16384];  // the longest value name and its NUL
+    for (DWORD index = 0, nameSize = sizeof name, type = 0, size = 0;
+         handle && RegEnumValueA(handle.get(), index, name, &nameSize, nullptr, &type, nullptr,
+                                 &size) == ERROR_SUCCESS;
+         ++index, nameSize = sizeof name) {
+        std::string data(size, '\0');
+        RegQueryValueExA(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                         &size);
+        found.push_back({{name, nameSize}, type, data.substr(0, size)});
     }
     return found;
 }

@@ -37,7 +37,7 @@ class StoreTest : public testing::Test {
   protected:
     void SetUp() override {
         TearDown();
-        if (support::createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\vlregut\\Products") ==
+        if (support::CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\vlregut\\Products") ==
             ERROR_ACCESS_DENIED) {
             GTEST_SKIP() << "needs write access to HKEY_LOCAL_MACHINE: run elevated or under Wine";
         }
@@ -46,9 +46,9 @@ class StoreTest : public testing::Test {
         for (const auto& [root, key] :
              {std::pair<HKEY, std::string>{HKEY_CURRENT_USER, "Software\\vlregut\\Products"},
               {HKEY_LOCAL_MACHINE, "SOFTWARE\\vlregut\\Products"}}) {
-            for (const std::string& name : support::subKeys(root, key)) {
+            for (const std::string& name : support::SubKeys(root, key)) {
                 if (name.starts_with(kPrefix)) {
-                    support::deleteKey(root, key + "\\" + name);
+                    support::DeleteKey(root, key + "\\" + name);
                 }
             }
         }
@@ -58,7 +58,7 @@ class StoreTest : public testing::Test {
 // Runs a program to its end.
 inline support::Outcome RunProgram(const char* program, const std::vector<std::string>& args,
                                    std::chrono::milliseconds = {}) {
-    return support::run(support::windowsPath(program), args);
+    return support::Run(support::WindowsPath(program), args);
 }
 #else
 inline const std::string kEol = "\n";

@@ -41,12 +41,12 @@ TEST_F(Win32Store, FaultyValuesAreReportedAndNeverOverwritten) {
         Put(Layer::System, kSuite, "DocsDir", "/sys");
         Put(Layer::User, kSuite, "Kept", "/kept");
         ASSERT_TRUE(SelectProduct(kSuite));
-        ASSERT_TRUE(support::setValue(HKEY_CURRENT_USER, kUserKey + kPrefix + c.key, c.name, c.type,
+        ASSERT_TRUE(support::SetValue(HKEY_CURRENT_USER, kUserKey + kPrefix + c.key, c.name, c.type,
                                       c.data));
         ExpectUnusable("HKEY_CURRENT_USER\\" + kUserKey + kPrefix + c.fault, [] {
             std::string values;
             for (const auto& [name, type, data] :
-                 support::values(HKEY_CURRENT_USER, kUserKey + kSuite)) {
+                 support::Values(HKEY_CURRENT_USER, kUserKey + kSuite)) {
                 values.append(name).append(":").append(std::to_string(type)).append(data) += ',';
             }
             return values;

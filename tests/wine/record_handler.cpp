@@ -5,23 +5,16 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const char* record = std::getenv("SUITEHELP_WINE_RECORD");
-    if (record == nullptr) {
+    if (record == nullptr || __argc != 2) {
         return 2;
     }
-    {
-        std::ofstream out(record, std::ios::app | std::ios::binary);
-        for (int i = 1; i < __argc; ++i) {
-            out << __argv[i] << '\n';
-        }
-    }
-    // A launcher may wait until this process waits for input, as a viewer with a window would.
-    MSG message;
-    ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    for (int i = 0; i < 300 && ::GetFileAttributesA(record) != INVALID_FILE_ATTRIBUTES; ++i) {
-        ::Sleep(100);
+    std::ofstream(record, std::ios::app | std::ios::binary) << std::string(__argv[1]) + '\n';
+    for (int i = 0; i < 300 && GetFileAttributesA(record) != INVALID_FILE_ATTRIBUTES; ++i) {
+        Sleep(100);
     }
     return 0;
 }
