@@ -71,6 +71,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# The loader's cache is refreshed through dpkg's trigger, once for all packages installed.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/packaging/triggers)
 # Loaded or started at run time for the dialogs, so no dependency computation sees them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgtk-3-0 | zenity | kdialog")
 # The package installs to /usr, through DESTDIR so that the install sees that prefix itself
