@@ -1,0 +1,66 @@
+# Installs the build into a staging folder (DESTDIR) and builds a program of the suite against
+# the staged component twice, through pkg-config and through find_package(vlregut); each reads
+# back a value that the staged vlreg wrote.
+# -D: BUILD_DIR, WORK, PREFIX, LIBDIR, C_COMPILER, C_FLAGS, LINK_FLAGS, PKG_CONFIG, GENERATOR,
+# HAS_RUNPATH (whether the programs are installed with a RUNPATH to the library).
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE out
+                    ERROR_VARIABLE out)
+    if(failed)
+        message(FATAL_ERROR "${ARGN}: ${failed}\n${out}")
+    endif()
+    set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+set(ENV{DESTDIR} ${WORK}/stage)
+run(${CMAKE_COMMAND} --install ${BUILD_DIR})
+unset(ENV{DESTDIR})
+set(stage ${WORK}/stage${PREFIX})
+
+# The installed programs keep nothing of the build folder, and find the library by themselves.
+foreach(program suitehelp vlreg)
+    run(readelf -d ${stage}/bin/${program})
+    string(FIND "${out}" "${BUILD_DIR}" found)
+    if(NOT found EQUAL -1)
+        message(FATAL_ERROR "bin/${program} names the build folder:\n${out}")
+    endif()
+endforeach()
+if(HAS_RUNPATH)
+    run(ldd ${stage}/bin/suitehelp)
+    string(FIND "${out}" "libvlregut.so.1 => ${stage}/" found)
+    if(found EQUAL -1)
+        message(FATAL_ERROR "bin/suitehelp does not find the staged library:\n${out}")
+    endif()
+endif()
+
+set(ENV{XDG_CONFIG_HOME} ${WORK}/config)
+set(ENV{XDG_CONFIG_DIRS} ${WORK}/etc)
+run(${stage}/bin/vlreg --system add Suite)
+run(${stage}/bin/vlreg --system set Suite DocsDir "/opt/suite docs")
+
+# Through pkg-config, seeing only the stage.
+set(ENV{PKG_CONFIG_LIBDIR} ${stage}/${LIBDIR}/pkgconfig)
+set(ENV{PKG_CONFIG_SYSROOT_DIR} ${WORK}/stage)
+run(${PKG_CONFIG} --cflags --libs vlregut)
+separate_arguments(flags UNIX_COMMAND "${C_FLAGS} ${out} ${LINK_FLAGS}")
+run(${C_COMPILER} ${CMAKE_CURRENT_LIST_DIR}/read_back.c ${flags} -o ${WORK}/by_pkg_config)
+
+# Through find_package, from the stage alone.
+run(${CMAKE_COMMAND} -G ${GENERATOR} -S ${CMAKE_CURRENT_LIST_DIR}/consumer -B ${WORK}/consumer
+    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_C_FLAGS=${C_FLAGS}
+    -DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS} -DCMAKE_PREFIX_PATH=${stage}
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+run(${CMAKE_COMMAND} --build ${WORK}/consumer)
+file(STRINGS ${WORK}/consumer/CMakeCache.txt found REGEX "^vlregut_DIR:")
+if(NOT found STREQUAL "vlregut_DIR:PATH=${stage}/${LIBDIR}/cmake/vlregut")
+    message(FATAL_ERROR "find_package took ${found}")
+endif()
+
+set(ENV{LD_LIBRARY_PATH} ${stage}/${LIBDIR})
+foreach(program ${WORK}/by_pkg_config ${WORK}/consumer/read_back)
+    run(${program} Suite)
+    if(NOT out STREQUAL "/opt/suite docs\n")
+        message(FATAL_ERROR "${program} read '${out}'")
+    endif()
+endforeach()
