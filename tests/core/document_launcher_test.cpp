@@ -44,7 +44,7 @@ TEST_F(DocumentLauncherTest, NothingIsOpenedWhenTheDocumentCannotBeLocated) {
 TEST_F(DocumentLauncherTest, OpensFromTheFolderJustChosen) {
     fakes.registry.docsDirs["suite"] = "C:\\Moved";
     fakes.files.AddFile("E:\\New Place\\Docs.PDF");
-    fakes.ui.dialogResult = IDOK;
+    fakes.ui.dialogResult = platform::DialogResult::Confirmed;
     fakes.ui.dialogPath = "E:\\New Place\\Docs.PDF";
     EXPECT_EQ(window.LaunchDocument(), 1);
     EXPECT_EQ(fakes.shell.opened, (std::vector<CString>{"E:\\New Place\\docs.pdf"}));

@@ -16,7 +16,7 @@ class DocumentLocatorTest : public testing::Test {
     }
 
     void ChooseInDialog(const CString& path) {
-        fakes.ui.dialogResult = IDOK;
+        fakes.ui.dialogResult = platform::DialogResult::Confirmed;
         fakes.ui.dialogPath = path;
     }
 
@@ -131,7 +131,7 @@ TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
         EXPECT_EQ(StoredFolder(), c.stored);
         EXPECT_EQ(fakes.registry.calls.back(), "set DocsDir " + c.stored);
         if (!c.stored.ends_with('/')) {  // the fake joins a slash and a backslash literally
-            fakes.ui.dialogResult = 2;
+            fakes.ui.dialogResult = platform::DialogResult::Cancelled;
             const std::size_t asked = fakes.ui.dialogs.size();
             EXPECT_EQ(window.LocateDocument(), 1) << c.chosen;
             EXPECT_EQ(fakes.ui.dialogs.size(), asked);
@@ -150,18 +150,26 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
     }
     struct {
         const char* what;
-        int dialogResult;
+        platform::DialogResult dialogResult;
         CString chosen;
         bool refuseSet;
         std::vector<ShownMessage> messages;
     } cases[] = {
-        {"cancelled", 2, "", false, {}},
-        {"vanished", IDOK, "C:\\Other\\gone.pdf", false, {}},
-        {"other name", IDOK, "C:\\Other\\manual.pdf", false, {kWrongFile}},
-        {"not stored", IDOK, "C:\\Other\\docs.pdf", true, {}},
-        {"too deep to find again", IDOK, deep, false, {}},
-        {"beyond the split limits", IDOK, deeper, false, {}},
-        {"name beyond the buffer", IDOK, longName, false, {kWrongFile}},
+        {"cancelled", platform::DialogResult::Cancelled, "", false, {}},
+        {"vanished", platform::DialogResult::Confirmed, "C:\\Other\\gone.pdf", false, {}},
+        {"other name",
+         platform::DialogResult::Confirmed,
+         "C:\\Other\\manual.pdf",
+         false,
+         {kWrongFile}},
+        {"not stored", platform::DialogResult::Confirmed, "C:\\Other\\docs.pdf", true, {}},
+        {"too deep to find again", platform::DialogResult::Confirmed, deep, false, {}},
+        {"beyond the split limits", platform::DialogResult::Confirmed, deeper, false, {}},
+        {"name beyond the buffer",
+         platform::DialogResult::Confirmed,
+         longName,
+         false,
+         {kWrongFile}},
     };
     for (const auto& c : cases) {
         fakes.ui.messages.clear();

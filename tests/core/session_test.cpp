@@ -46,7 +46,7 @@ TEST_F(SessionTest, MessagesAreCaptionedWithTheExecutableName) {
 }
 
 TEST_F(SessionTest, LaunchIsSkippedWhenTheDocumentIsNotLocated) {
-    fakes.ui.dialogResult = 2;
+    fakes.ui.dialogResult = platform::DialogResult::Cancelled;
     const std::string tail = "-vellum " + config;
     fakes.files = WindowsFileSystem{};  // the document is gone
     CMainWindow session(tail.c_str());

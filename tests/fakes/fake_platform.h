@@ -18,12 +18,14 @@ struct ShownMessage {
 
 class FakeUserInterface : public platform::UserInterface {
   public:
-    int MessageBox(const CString& text, const CString& caption, unsigned type) override;
-    int ShowFileOpen(const platform::FileOpenRequest& request, CString* chosenPath) override;
+    platform::DialogResult MessageBox(const CString& text, const CString& caption,
+                                      unsigned type) override;
+    platform::DialogResult ShowFileOpen(const platform::FileOpenRequest& request,
+                                        CString* chosenPath) override;
 
     std::vector<ShownMessage> messages;
     std::vector<platform::FileOpenRequest> dialogs;
-    int dialogResult = 2;  // cancelled
+    platform::DialogResult dialogResult = platform::DialogResult::Cancelled;
     CString dialogPath;
 };
 
