@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
-#include "app/command_line.h"
 #include "platform/diagnostics.h"
 #include "platform/file.h"
 #include "platform/posix/command_tail.h"
@@ -45,50 +45,44 @@ struct Capture {
     std::FILE* none = std::fopen("/dev/null", "r");
 };
 
-// Each argument comes back whole from the tail: whitespace at both ends of the tokenizer's range
-// and an empty argument are quoted.
 TEST(PosixPlatformTest, CommandTailFileAndFileSystem) {
-    std::vector<std::string> arguments{"-dax", "/home/a user/h.cfg", "", "t\there", "c\rhere"};
-    std::vector<char*> argv{const_cast<char*>("suitehelp")};
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    CommandLine split =
-        SplitCommandLine(platform::CommandTail(static_cast<int>(argv.size()), argv.data()).c_str());
-    EXPECT_EQ(std::vector<std::string>(split.Arguments(), split.Arguments() + split.Count()),
-              arguments);
+    // An argument that is empty or holds whitespace is quoted.
+    const char* argv[] = {"suitehelp", "-dax", "/a user/h.cfg", "", "t\there", "c\rhere"};
+    EXPECT_EQ(platform::CommandTail(6, const_cast<char**>(argv)),
+              "-dax \"/a user/h.cfg\" \"\" \"t\there\" \"c\rhere\"");
     // Anything but a regular file is refused at once: the alarm ends an open that blocks.
     support::TempFolder dir;
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     alarm(5);
-    EXPECT_THROW(CFile().Open((dir / "fifo").c_str(), CFile::modeRead), CFileException);
-    EXPECT_THROW(CFile().Open("/dev/zero", CFile::modeRead), CFileException);
+    for (const std::string& path : {dir / "fifo", std::string("/dev/zero")}) {
+        EXPECT_THROW(CFile().Open(path.c_str(), CFile::modeRead), CFileException) << path;
+    }
     alarm(0);
     // The document whatever the case of its name, never of its folder; an exact spelling first,
     // otherwise always the same one.
     const platform::PosixFileSystem files;
-    const std::string folder = dir / "Mixed Case/";
-    dir.Write("Mixed Case/Docs.PDF", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "Docs.PDF");
-    EXPECT_EQ(files.NameOnDisk(folder + "absent.pdf"), folder + "absent.pdf");
-    EXPECT_EQ(files.NameOnDisk(dir / "mixed case/docs.pdf"), dir / "mixed case/docs.pdf");
-    dir.Write("Mixed Case/DOCS.pdf", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "DOCS.pdf");
-    dir.Write("Mixed Case/docs.pdf", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "docs.pdf");
+    for (const auto& [created, asked, found] : std::vector<std::array<std::string, 3>>{
+             {"A b/Docs.PDF", "A b/docs.pdf", "A b/Docs.PDF"},
+             {"", "A b/absent.pdf", "A b/absent.pdf"},
+             {"", "a b/docs.pdf", "a b/docs.pdf"},
+             {"A b/DOCS.pdf", "A b/docs.pdf", "A b/DOCS.pdf"},
+             {"A b/docs.pdf", "A b/docs.pdf", "A b/docs.pdf"}}) {
+        if (!created.empty()) {
+            dir.Write(created, "");
+        }
+        EXPECT_EQ(files.NameOnDisk(dir / asked), dir / found);
+    }
     // Split at slashes only; a part that does not fit is refused.
     const std::string longest = "/" + std::string(253, 'd') + "/";  // with its NUL, 256 bytes
-    for (const auto& [path, expected] : std::vector<std::pair<std::string, std::string>>{
-             {"/a.b/c\\d.e.pdf", "|/a.b/|c\\d.e|.pdf"},
-             {"C:\\noext", "||C:\\noext|"},
-             {longest + "n.pdf", "|" + longest + "|n|.pdf"},
-             {"/d" + longest + "n.pdf", ""},
-             {"/" + std::string(256, 'n') + ".pdf", ""}}) {
-        char drive[platform::kMaxDrive], folderPart[platform::kMaxDir], fname[platform::kMaxFname],
+    for (const auto& [path, expected] :
+         std::vector<std::array<std::string, 2>>{{"/a.b/c\\d.e.pdf", "|/a.b/|c\\d.e|.pdf"},
+                                                 {longest + "n", "|" + longest + "|n|"},
+                                                 {"/d" + longest + "n.pdf", ""},
+                                                 {"/" + std::string(256, 'n') + ".pdf", ""}}) {
+        char drive[platform::kMaxDrive], folder[platform::kMaxDir], name[platform::kMaxFname],
             ext[platform::kMaxExt];
-        const bool fits = files.SplitPath(path.c_str(), drive, folderPart, fname, ext);
-        EXPECT_EQ(fits ? std::string(drive) + "|" + folderPart + "|" + fname + "|" + ext : "",
-                  expected);
+        const bool fits = files.SplitPath(path.c_str(), drive, folder, name, ext);
+        EXPECT_EQ(fits ? std::string(drive) + "|" + folder + "|" + name + "|" + ext : "", expected);
     }
 }
 
@@ -147,19 +141,16 @@ TEST(PosixPlatformTest, ConsoleTakesOneBoundedLineNamingARegularFile) {
 
 // A desktop method that notes its name when asked, and shows the dialog unless it is unavailable.
 struct FakeMethod : platform::UserInterface {
-    FakeMethod(const char* name, std::string* log, const std::string& unavailable)
-        : m_name(name), m_log(log), m_available(unavailable.find(name) == std::string::npos) {}
+    FakeMethod(const char* n, std::string* l, std::string u) : name(n), log(l), unavailable(u) {}
+    std::string name, *log, unavailable;
+    DialogResult Answer() {
+        *log += name + " ";
+        return unavailable.find(name) == std::string::npos ? kOk : kNone;
+    }
     DialogResult MessageBox(const CString&, const CString&, unsigned) override { return Answer(); }
     DialogResult ShowFileOpen(const platform::FileOpenRequest&, CString*) override {
         return Answer();
     }
-    DialogResult Answer() {
-        *m_log += m_name + " ";
-        return m_available ? kOk : kNone;
-    }
-    std::string m_name;
-    std::string* m_log;
-    bool m_available;
 };
 
 int g_sessionChecks = 0;
