@@ -4,8 +4,16 @@
 #include "platform/services.h"
 
 namespace {
+
 CWinApp* g_app = nullptr;
 CString g_executableName;
+
+// The framework answers with the Windows button codes; a dialog that could not be shown counts as
+// cancelled.
+int ButtonCode(platform::DialogResult result) {
+    return result == platform::DialogResult::Confirmed ? IDOK : IDCANCEL;
+}
+
 }  // namespace
 
 CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
@@ -40,13 +48,13 @@ int AfxWinMain(const char* executableName, const char* commandTail) {
 }
 
 int CFrameWnd::MessageBox(const char* text, const char* caption, unsigned type) {
-    return platform::Current().ui->MessageBox(text, caption, type);
+    return ButtonCode(platform::Current().ui->MessageBox(text, caption, type));
 }
 
 int AfxMessageBox(const char* text, unsigned type, unsigned /*helpContext*/) {
     const CWinApp* app = AfxGetApp();
     const char* caption = app != nullptr && app->m_pszAppName != nullptr ? app->m_pszAppName : "";
-    return platform::Current().ui->MessageBox(text, caption, type);
+    return ButtonCode(platform::Current().ui->MessageBox(text, caption, type));
 }
 
 CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, unsigned flags,
@@ -61,5 +69,5 @@ CFileDialog::CFileDialog(const char* defaultExt, const char* fileName, unsigned 
 }
 
 int CFileDialog::DoModal() {
-    return platform::Current().ui->ShowFileOpen(m_request, &m_pathName);
+    return ButtonCode(platform::Current().ui->ShowFileOpen(m_request, &m_pathName));
 }

@@ -13,6 +13,7 @@ inline constexpr BOOL FALSE = 0;
 
 inline constexpr unsigned MB_OK = 0x0;
 inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
 
 inline constexpr unsigned OFN_OVERWRITEPROMPT = 0x2;
 inline constexpr unsigned OFN_HIDEREADONLY = 0x4;

@@ -1,5 +1,6 @@
 // The platform implementations the module runs on. The entry installs them before the help
-// session starts; tests install fakes.
+// session starts; tests install fakes. Which are chosen when linking and which at run time:
+// platform/README.md.
 #pragma once
 
 #include "platform/file_system.h"

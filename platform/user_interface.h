@@ -5,7 +5,9 @@
 
 namespace platform {
 
-inline constexpr int kDialogConfirmed = 1;  // IDOK
+// How a dialog or message box ended. Unavailable: it could not be shown at all (on Linux the next
+// dialog method is then tried); the framework takes it as cancelled.
+enum class DialogResult { Confirmed, Cancelled, Unavailable };
 
 struct FileOpenRequest {
     CString title;
@@ -23,11 +25,10 @@ class UserInterface {
     virtual ~UserInterface() = default;
 
     // Shows a message box with one OK button and returns when the user has closed it.
-    virtual int MessageBox(const CString& text, const CString& caption, unsigned type) = 0;
+    virtual DialogResult MessageBox(const CString& text, const CString& caption, unsigned type) = 0;
 
-    // Shows the dialog modally. kDialogConfirmed with *chosenPath set when the user confirmed a
-    // file; any other value when the user cancelled or the dialog failed.
-    virtual int ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) = 0;
+    // Shows the dialog modally. Confirmed with *chosenPath set when the user confirmed a file.
+    virtual DialogResult ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) = 0;
 };
 
 }  // namespace platform

@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
-#include "platform/posix/dialog_support.h"
+#include "platform/diagnostics.h"
+#include "platform/posix/scoped.h"
+#include "platform/posix/user_interface.h"
 
 extern char** environ;
 
@@ -77,46 +80,58 @@ CString KdialogFilter(const CString& label, const CString& pattern) {
     return label.find(suffix) != CString::npos ? label : label + " " + suffix;
 }
 
+// Tells why the tool could not show the dialog, when debugging.
+DialogResult Unavailable(const CString& tool, const char* why, int number) {
+    if (Debugging()) {
+        DebugStep("dialog: " + tool + " unavailable (" + why + std::to_string(number) + ")");
+    }
+    return DialogResult::Unavailable;
+}
+
 }  // namespace
 
-int RunDialogTool(const std::vector<CString>& arguments, CString* out) {
+DialogResult RunDialogTool(const std::vector<CString>& arguments, CString* out) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return kDialogUnavailable;
+        return Unavailable(arguments[0], "pipe: errno ", errno);
     }
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    // Standard input is left to the console step; the toolkit's chatter stays out of the log.
-    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const UniqueFd reading(pipeFds[0]);
+    UniqueFd writing(pipeFds[1]);
+    SpawnFileActions actions;
+    // Standard input is left to the console method; the toolkit's chatter stays out of the log.
+    ::posix_spawn_file_actions_addopen(actions.Get(), 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(actions.Get(), writing.Get(), 1);
+    ::posix_spawn_file_actions_addopen(actions.Get(), 2, "/dev/null", O_WRONLY, 0);
     std::vector<char*> argv;
     for (const CString& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
+    const int error = ::posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ);
+    writing.Reset();
     int status = 0;
-    const bool ended = error == 0 && Collect(pid, pipeFds[0], out, &status);
-    ::close(pipeFds[0]);
-    if (!ended || !WIFEXITED(status)) {
-        return kDialogUnavailable;
+    if (error != 0) {
+        return Unavailable(arguments[0], "not started: errno ", error);
+    }
+    if (!Collect(pid, reading.Get(), out, &status)) {
+        return Unavailable(arguments[0], "lost: errno ", errno);
+    }
+    if (!WIFEXITED(status)) {
+        return Unavailable(arguments[0], "ended by signal ", WTERMSIG(status));
     }
     switch (WEXITSTATUS(status)) {
         case 0:
-            return kDialogConfirmed;
+            return DialogResult::Confirmed;
         case 1:  // cancelled, or the window closed
-            return kDialogCancelled;
+            return DialogResult::Cancelled;
         default:
-            return kDialogUnavailable;
+            return Unavailable(arguments[0], "exit status ", WEXITSTATUS(status));
     }
 }
 
-int DialogToolUserInterface::MessageBox(const CString& text, const CString& caption,
-                                        unsigned /*type*/) {
+DialogResult DialogToolUserInterface::MessageBox(const CString& text, const CString& caption,
+                                                 unsigned /*type*/) {
     const std::vector<CString> arguments =
         m_tool == DialogTool::kZenity
             ? std::vector<CString>{"zenity", "--info", "--no-markup",
@@ -124,11 +139,12 @@ int DialogToolUserInterface::MessageBox(const CString& text, const CString& capt
             : std::vector<CString>{"kdialog", "--title=" + ValidUtf8(caption),
                                    "--msgbox=" + KdialogText(ValidUtf8(text))};
     CString ignored;
-    const int result = RunDialogTool(arguments, &ignored);
-    return result == kDialogUnavailable ? result : kDialogConfirmed;
+    const DialogResult result = RunDialogTool(arguments, &ignored);
+    return result == DialogResult::Unavailable ? result : DialogResult::Confirmed;
 }
 
-int DialogToolUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
+DialogResult DialogToolUserInterface::ShowFileOpen(const FileOpenRequest& request,
+                                                   CString* chosenPath) {
     const CString title = "--title=" + ValidUtf8(request.title);
     const CString label = ValidUtf8(request.filterLabel);
     const CString& pattern = request.filterPattern;
@@ -151,8 +167,8 @@ int DialogToolUserInterface::ShowFileOpen(const FileOpenRequest& request, CStrin
         arguments = {"kdialog", title, "--getopenfilename", start,
                      pattern.empty() ? "" : KdialogFilter(label, pattern)};
     }
-    return AskForRegularFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
-        const int result = RunDialogTool(arguments, name);
+    return AskForRegularFile(request, chosenPath, [&](CString* name) {
+        const DialogResult result = RunDialogTool(arguments, name);
         // The path comes on one line.
         if (!name->empty() && name->back() == '\n') {
             name->pop_back();

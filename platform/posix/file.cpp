@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "platform/file.h"
+#include "platform/posix/scoped.h"
 
 namespace {
 
@@ -35,16 +36,15 @@ CFile::~CFile() {
 // FIFO or device cannot hold the session, and only a regular file is read.
 void CFile::Open(const char* path, unsigned /*flags*/) {
     m_path = path;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
+    platform::UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.Valid()) {
         throw CFileException(CauseOf(errno), m_path);
     }
     struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         throw CFileException(CFileException::accessDenied, m_path);
     }
-    m_handle = fd;
+    m_handle = fd.Release();
 }
 
 std::size_t CFile::Read(void* buffer, std::size_t count) {

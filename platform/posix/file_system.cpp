@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/crt.h"
+#include "platform/posix/scoped.h"
 
 namespace platform {
 
@@ -39,19 +40,18 @@ CString PosixFileSystem::NameOnDisk(const CString& path) const {
     if (name.empty() || ::access(path.c_str(), F_OK) == 0) {
         return path;
     }
-    DIR* directory = ::opendir(folder.c_str());
+    const Scoped<DIR, ::closedir> directory(::opendir(folder.c_str()));
     if (directory == nullptr) {
         return path;
     }
     // Of several spellings, the first in byte order, so that every run picks the same file.
     CString match;
-    while (const dirent* entry = ::readdir(directory)) {
+    while (const dirent* entry = ::readdir(directory.get())) {
         if (_stricmp(entry->d_name, name.c_str()) == 0 &&
             (match.empty() || std::strcmp(entry->d_name, match.c_str()) < 0)) {
             match = entry->d_name;
         }
     }
-    ::closedir(directory);
     return match.empty() ? path : prefix + match;
 }
 

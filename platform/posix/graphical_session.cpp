@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/scoped.h"
+
 namespace platform {
 
 namespace {
@@ -40,28 +42,20 @@ class Connection {
     // Connects without blocking beyond the deadline.
     Connection(const sockaddr* address, socklen_t length, Clock::time_point deadline)
         : m_fd(::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {
-        if (m_fd < 0 || ::connect(m_fd, address, length) == 0) {
+        if (!m_fd.Valid() || ::connect(m_fd.Get(), address, length) == 0) {
             return;
         }
         int error = errno;
-        if (error == EINPROGRESS && (PollUntil(m_fd, POLLOUT, deadline) & POLLOUT) != 0) {
+        if (error == EINPROGRESS && (PollUntil(m_fd.Get(), POLLOUT, deadline) & POLLOUT) != 0) {
             socklen_t size = sizeof error;
-            ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size);
+            ::getsockopt(m_fd.Get(), SOL_SOCKET, SO_ERROR, &error, &size);
         }
         if (error != 0) {
-            ::close(m_fd);
-            m_fd = -1;
+            m_fd.Reset();
         }
     }
-    ~Connection() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
 
-    bool Connected() const { return m_fd >= 0; }
+    bool Connected() const { return m_fd.Valid(); }
 
     // Whether an X server answers the connection setup before the deadline. Any answer counts,
     // a refusal for want of authorization too: the server is alive, and the toolkit brings the
@@ -70,13 +64,14 @@ class Connection {
         // Little-endian setup for protocol 11.0, without authorization.
         const unsigned char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
         unsigned char answer = 0;
-        return Connected() && ::send(m_fd, setup, sizeof setup, MSG_NOSIGNAL) == sizeof setup &&
-               (PollUntil(m_fd, POLLIN, deadline) & POLLIN) != 0 &&
-               ::recv(m_fd, &answer, 1, 0) == 1;
+        return Connected() &&
+               ::send(m_fd.Get(), setup, sizeof setup, MSG_NOSIGNAL) == sizeof setup &&
+               (PollUntil(m_fd.Get(), POLLIN, deadline) & POLLIN) != 0 &&
+               ::recv(m_fd.Get(), &answer, 1, 0) == 1;
     }
 
   private:
-    int m_fd;
+    UniqueFd m_fd;
 };
 
 // A unix socket's address; abstract names are the Linux namespace that X servers also use.

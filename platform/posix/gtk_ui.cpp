@@ -5,7 +5,8 @@
 
 #include <clocale>
 
-#include "platform/posix/dialog_support.h"
+#include "platform/diagnostics.h"
+#include "platform/posix/user_interface.h"
 
 namespace platform {
 
@@ -74,13 +75,9 @@ bool FileChooserSchemaFound() {
     if (source == nullptr) {
         return false;
     }
-    GSettingsSchema* schema =
+    g_autoptr(GSettingsSchema) schema =
         g_settings_schema_source_lookup(source, "org.gtk.Settings.FileChooser", TRUE);
-    if (schema == nullptr) {
-        return false;
-    }
-    g_settings_schema_unref(schema);
-    return true;
+    return schema != nullptr;
 }
 
 // Takes a closed window off the screen now rather than at exit. Bounded: GTK may keep sources
@@ -93,24 +90,36 @@ void Settle() {
 }  // namespace
 
 bool GtkUserInterface::Ready() {
-    if (m_state == State::kUntried) {
-        m_state = State::kFailed;
-        if (FileChooserSchemaFound() && Load()) {
-            // The core's text rules stay those of the C locale; only GTK's own labels follow
-            // the user's language.
-            g_gtk.disableSetlocale();
-            std::setlocale(LC_MESSAGES, "");
-            if (g_gtk.initCheck(nullptr, nullptr)) {
-                m_state = State::kReady;
-            }
+    if (m_state != State::kUntried) {
+        return m_state == State::kReady;
+    }
+    m_state = State::kFailed;
+    const char* failure = nullptr;
+    if (!FileChooserSchemaFound()) {
+        failure = "no file chooser settings schema";
+    } else if (!Load()) {
+        failure = "cannot load libgtk-3.so.0";
+    } else {
+        // The core's text rules stay those of the C locale; only GTK's own labels follow the
+        // user's language.
+        g_gtk.disableSetlocale();
+        std::setlocale(LC_MESSAGES, "");
+        if (g_gtk.initCheck(nullptr, nullptr)) {
+            m_state = State::kReady;
+        } else {
+            failure = "cannot open the display";
         }
+    }
+    if (failure != nullptr && Debugging()) {
+        DebugStep(CString("dialog: gtk unavailable (") + failure + ")");
     }
     return m_state == State::kReady;
 }
 
-int GtkUserInterface::MessageBox(const CString& text, const CString& caption, unsigned /*type*/) {
+DialogResult GtkUserInterface::MessageBox(const CString& text, const CString& caption,
+                                          unsigned /*type*/) {
     if (!Ready()) {
-        return kDialogUnavailable;
+        return DialogResult::Unavailable;
     }
     // Plain text: gtk_message_dialog_new does not read markup.
     void* dialog = g_gtk.messageDialogNew(nullptr, kDialogModal, kMessageOther, kButtonsOk, "%s",
@@ -121,14 +130,14 @@ int GtkUserInterface::MessageBox(const CString& text, const CString& caption, un
     g_gtk.dialogRun(dialog);
     g_gtk.widgetDestroy(dialog);
     Settle();
-    return kDialogConfirmed;
+    return DialogResult::Confirmed;
 }
 
-int GtkUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
+DialogResult GtkUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
     if (!Ready()) {
-        return kDialogUnavailable;
+        return DialogResult::Unavailable;
     }
-    return AskForRegularFile(request, m_notes, ": no such file.", chosenPath, [&](CString* name) {
+    return AskForRegularFile(request, chosenPath, [&](CString* name) {
         void* chooser = g_gtk.fileChooserNativeNew(ValidUtf8(request.title).c_str(), nullptr,
                                                    kActionOpen, nullptr, nullptr);
         if (!request.filterPattern.empty()) {
@@ -142,14 +151,14 @@ int GtkUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chos
         }
         if (g_gtk.nativeDialogRun(chooser) == kResponseAccept) {
             // Null for a choice that is no local file.
-            if (gchar* path = g_gtk.fileChooserGetFilename(chooser)) {
+            g_autofree gchar* path = g_gtk.fileChooserGetFilename(chooser);
+            if (path != nullptr) {
                 *name = path;
-                g_free(path);
             }
         }
         g_object_unref(chooser);
         Settle();
-        return name->empty() ? kDialogCancelled : kDialogConfirmed;
+        return name->empty() ? DialogResult::Cancelled : DialogResult::Confirmed;
     });
 }
 

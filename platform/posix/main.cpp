@@ -4,9 +4,9 @@
 
 #include "platform/entry.h"
 #include "platform/posix/command_tail.h"
-#include "platform/posix/desktop_ui.h"
 #include "platform/posix/file_system.h"
 #include "platform/posix/gio_shell.h"
+#include "platform/posix/user_interface.h"
 #include "platform/services.h"
 
 namespace {
@@ -26,7 +26,7 @@ CString ExecutableName(const char* path) {
 
 int main(int argc, char** argv) {
     // Nothing of the desktop is touched before the first dialog is needed.
-    static platform::DesktopUserInterface ui(stdin, stderr, std::getenv("SUITEHELP_UI"));
+    static platform::PosixUserInterface ui(stdin, stderr, std::getenv("SUITEHELP_UI"));
     static platform::PosixFileSystem files;
     static platform::GioShell shell;
     platform::Install({&ui, &shell, &files});

@@ -13,8 +13,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kDialogCancelled = IDCANCEL;
-
 std::wstring Widen(const CString& text) {
     if (text.empty()) {
         return {};
@@ -57,11 +55,11 @@ FILEOPENDIALOGOPTIONS OptionsFor(const FileOpenRequest& request) {
     return options;
 }
 
-int ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
+DialogResult ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
     ComPtr<IFileOpenDialog> dialog;
     if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IFileOpenDialog, reinterpret_cast<void**>(&dialog)))) {
-        return kDialogCancelled;
+        return DialogResult::Cancelled;
     }
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
@@ -85,17 +83,17 @@ int ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
     }
 
     if (FAILED(dialog->Show(nullptr))) {
-        return kDialogCancelled;
+        return DialogResult::Cancelled;
     }
     ComPtr<IShellItem> item;
     PWSTR path = nullptr;
     if (FAILED(dialog->GetResult(&item)) ||
         FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
-        return kDialogCancelled;
+        return DialogResult::Cancelled;
     }
     const bool representable = NarrowPath(path, ::GetACP(), chosenPath);
     ::CoTaskMemFree(path);
-    return representable ? kDialogConfirmed : kDialogCancelled;
+    return representable ? DialogResult::Confirmed : DialogResult::Cancelled;
 }
 
 }  // namespace
@@ -127,13 +125,21 @@ bool NarrowPath(const wchar_t* wide, unsigned codePage, CString* text) {
     return true;
 }
 
-int Win32UserInterface::MessageBox(const CString& text, const CString& caption, unsigned type) {
-    return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+DialogResult Win32UserInterface::MessageBox(const CString& text, const CString& caption,
+                                            unsigned type) {
+    switch (::MessageBoxA(nullptr, text.c_str(), caption.c_str(), type)) {
+        case IDOK:
+            return DialogResult::Confirmed;
+        case 0:  // not shown
+            return DialogResult::Unavailable;
+        default:
+            return DialogResult::Cancelled;
+    }
 }
 
-int Win32UserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
+DialogResult Win32UserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
     const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const int result = ShowDialog(request, chosenPath);
+    const DialogResult result = ShowDialog(request, chosenPath);
     if (SUCCEEDED(initialised)) {
         ::CoUninitialize();
     }

@@ -20,8 +20,8 @@ bool NarrowPath(const wchar_t* wide, unsigned codePage, CString* text);
 // Message boxes and the Vista-style File-Open dialog, all without an owner window.
 class Win32UserInterface : public UserInterface {
   public:
-    int MessageBox(const CString& text, const CString& caption, unsigned type) override;
-    int ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) override;
+    DialogResult MessageBox(const CString& text, const CString& caption, unsigned type) override;
+    DialogResult ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) override;
 };
 
 }  // namespace platform

@@ -6,116 +6,88 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
-#include "app/command_line.h"
+#include "platform/diagnostics.h"
 #include "platform/file.h"
 #include "platform/posix/command_tail.h"
-#include "platform/posix/desktop_ui.h"
-#include "platform/posix/dialog_support.h"
 #include "platform/posix/dialog_tool_ui.h"
 #include "platform/posix/file_system.h"
 #include "platform/posix/graphical_session.h"
 #include "platform/posix/gtk_ui.h"
+#include "platform/posix/user_interface.h"
 #include "support/files.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using platform::DialogTool;
+using platform::DialogResult;
+constexpr auto kOk = DialogResult::Confirmed, kCancel = DialogResult::Cancelled,
+               kNone = DialogResult::Unavailable;
 
-// What the stream holds from its start; closes it.
-std::string ReadAll(std::FILE* stream) {
-    std::rewind(stream);
-    std::string text;
-    for (int c; (c = std::fgetc(stream)) != EOF;) {
-        text += static_cast<char>(c);
+// A stream that the code under test writes to, diagnostics included, and then what it wrote; and
+// an input at its end.
+struct Capture {
+    Capture() { platform::SetDiagnosticsStream(stream); }
+    std::string Text() {
+        platform::SetDiagnosticsStream(nullptr);
+        std::fclose(stream);
+        std::fclose(none);
+        return support::ReadFile(folder / "out");
     }
-    std::fclose(stream);
-    return text;
-}
+    support::TempFolder folder;
+    std::FILE* stream = std::fopen((folder / "out").c_str(), "w");
+    std::FILE* none = std::fopen("/dev/null", "r");
+};
 
-// Each argument comes back whole from the tail: whitespace at both ends of the tokenizer's range
-// and an empty argument are quoted.
-TEST(CommandTailTest, CarriesArgumentsThroughTheTokenizer) {
-    std::vector<std::string> arguments{"-dax", "/home/a user/help.cfg", "", "tab\there",
-                                       "cr\rhere"};
-    std::vector<char*> argv{const_cast<char*>("suitehelp")};
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    const CString tail = platform::CommandTail(static_cast<int>(argv.size()), argv.data());
-    CommandLine split = SplitCommandLine(tail.c_str());
-    EXPECT_EQ(std::vector<std::string>(split.Arguments(), split.Arguments() + split.Count()),
-              arguments)
-        << tail;
-}
-
-// Anything but a regular file is refused at once; an open that blocks ends with the alarm.
-TEST(PosixFileTest, RefusesAnythingButARegularFileWithoutWaiting) {
+TEST(PosixPlatformTest, CommandTailFileAndFileSystem) {
+    // An argument that is empty or holds whitespace is quoted.
+    const char* argv[] = {"suitehelp", "-dax", "/a user/h.cfg", "", "t\there", "c\rhere"};
+    EXPECT_EQ(platform::CommandTail(6, const_cast<char**>(argv)),
+              "-dax \"/a user/h.cfg\" \"\" \"t\there\" \"c\rhere\"");
+    // Anything but a regular file is refused at once: the alarm ends an open that blocks.
     support::TempFolder dir;
-    ASSERT_EQ(mkfifo((dir / "help.cfg").c_str(), 0600), 0);
-    for (const std::string& path : {dir / "help.cfg", std::string("/dev/zero")}) {
-        const auto open = [&] {
-            alarm(5);
-            try {
-                CFile().Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
-            } catch (const CFileException&) {
-                std::_Exit(0);
-            }
-            std::_Exit(1);
-        };
-        EXPECT_EXIT(open(), testing::ExitedWithCode(0), "") << path;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    alarm(5);
+    for (const std::string& path : {dir / "fifo", std::string("/dev/zero")}) {
+        EXPECT_THROW(CFile().Open(path.c_str(), CFile::modeRead), CFileException) << path;
     }
-}
-
-TEST(PosixFileSystemTest, FindsTheDocumentWhateverTheCaseOfItsName) {
-    support::TempFolder dir;
+    alarm(0);
+    // The document whatever the case of its name, never of its folder; an exact spelling first,
+    // otherwise always the same one.
     const platform::PosixFileSystem files;
-    const std::string folder = dir / "Mixed Case/";
-    dir.Write("Mixed Case/Docs.PDF", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "Docs.PDF");
-    EXPECT_EQ(files.NameOnDisk(folder + "absent.pdf"), folder + "absent.pdf");
-    // The folder is never matched without regard to case.
-    EXPECT_EQ(files.NameOnDisk(dir / "mixed case/docs.pdf"), dir / "mixed case/docs.pdf");
-    // Of several spellings, an exact one first, otherwise always the same one.
-    dir.Write("Mixed Case/DOCS.pdf", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "DOCS.pdf");
-    dir.Write("Mixed Case/docs.pdf", "");
-    EXPECT_EQ(files.NameOnDisk(folder + "docs.pdf"), folder + "docs.pdf");
-}
-
-TEST(PosixFileSystemTest, SplitsAtSlashesOnlyAndRefusesWhatDoesNotFit) {
+    for (const auto& [created, asked, found] : std::vector<std::array<std::string, 3>>{
+             {"A b/Docs.PDF", "A b/docs.pdf", "A b/Docs.PDF"},
+             {"", "A b/absent.pdf", "A b/absent.pdf"},
+             {"", "a b/docs.pdf", "a b/docs.pdf"},
+             {"A b/DOCS.pdf", "A b/docs.pdf", "A b/DOCS.pdf"},
+             {"A b/docs.pdf", "A b/docs.pdf", "A b/docs.pdf"}}) {
+        if (!created.empty()) {
+            dir.Write(created, "");
+        }
+        EXPECT_EQ(files.NameOnDisk(dir / asked), dir / found);
+    }
+    // Split at slashes only; a part that does not fit is refused.
     const std::string longest = "/" + std::string(253, 'd') + "/";  // with its NUL, 256 bytes
-    const struct {
-        std::string path;
-        std::string split;  // drive|dir|fname|ext; empty: refused
-    } cases[] = {
-        {"/home/u/Docs/docs.pdf", "|/home/u/Docs/|docs|.pdf"},
-        {"/docs.pdf", "|/|docs|.pdf"},
-        {"/a.b/c\\d.e.pdf", "|/a.b/|c\\d.e|.pdf"},
-        {"/x/noext", "|/x/|noext|"},
-        {"C:\\docs.pdf", "||C:\\docs|.pdf"},
-        {longest + "n.pdf", "|" + longest + "|n|.pdf"},
-        {"/d" + longest + "n.pdf", ""},
-        {"/" + std::string(256, 'n') + ".pdf", ""},
-    };
-    for (const auto& c : cases) {
-        char drive[platform::kMaxDrive], dir[platform::kMaxDir], fname[platform::kMaxFname],
+    for (const auto& [path, expected] :
+         std::vector<std::array<std::string, 2>>{{"/a.b/c\\d.e.pdf", "|/a.b/|c\\d.e|.pdf"},
+                                                 {longest + "n", "|" + longest + "|n|"},
+                                                 {"/d" + longest + "n.pdf", ""},
+                                                 {"/" + std::string(256, 'n') + ".pdf", ""}}) {
+        char drive[platform::kMaxDrive], folder[platform::kMaxDir], name[platform::kMaxFname],
             ext[platform::kMaxExt];
-        const bool fits =
-            platform::PosixFileSystem().SplitPath(c.path.c_str(), drive, dir, fname, ext);
-        EXPECT_EQ(fits ? std::string(drive) + "|" + dir + "|" + fname + "|" + ext : "", c.split)
-            << c.path;
+        const bool fits = files.SplitPath(path.c_str(), drive, folder, name, ext);
+        EXPECT_EQ(fits ? std::string(drive) + "|" + folder + "|" + name + "|" + ext : "", expected);
     }
 }
 
 // One line of at most 4096 bytes, naming a regular file; the message box writes to the console.
-TEST(ConsoleUserInterfaceTest, TakesOneBoundedLineNamingARegularFile) {
+TEST(PosixPlatformTest, ConsoleTakesOneBoundedLineNamingARegularFile) {
     support::TempFolder dir;
     const std::string pdf = dir.Write("docs.pdf", "%PDF-1.4\n");
     std::filesystem::create_directory(dir / "folder.pdf");
@@ -128,73 +100,69 @@ TEST(ConsoleUserInterfaceTest, TakesOneBoundedLineNamingARegularFile) {
     const std::string longest(4096, 'x');
     const struct {
         std::string input;
-        int result;
+        DialogResult result;
         std::string chosen;
         std::string written;  // after the first question
     } cases[] = {
-        {pdf + "\n", 1, pdf, ""},
-        {pdf + "\r\n", 1, pdf, ""},
-        {"docs\n", 1, pdf, ""},  // relative to the folder shown, with the default extension
-        {"", 2, "", ""},
-        {"\n" + pdf + "\n", 2, "", ""},
-        {dir / "gone.pdf" + "\n" + pdf, 1, pdf, dir / "gone.pdf" + retry},
-        {dir / "folder.pdf" + "\n", 2, "", dir / "folder.pdf" + retry},
-        {"pipe.pdf\n", 2, "", dir / "pipe.pdf" + retry},
-        {pdf + '\0' + "x\n", 2, "", pdf + '\0' + "x" + retry},
-        {longest + "\n", 2, "", dir / (longest + ".pdf") + retry},
-        {longest + "x\n" + pdf + "\n", 2, "", tooLong},
-        {std::string(1 << 16, '\0'), 2, "", tooLong},  // as from /dev/zero
+        {pdf + "\r\n", kOk, pdf, ""},
+        {"docs\n", kOk, pdf, ""},  // relative to the folder shown, with the default extension
+        {"", kCancel, "", ""},
+        {"\n" + pdf + "\n", kCancel, "", ""},
+        {dir / "gone.pdf" + "\n" + pdf, kOk, pdf, dir / "gone.pdf" + retry},
+        {dir / "folder.pdf" + "\n", kCancel, "", dir / "folder.pdf" + retry},
+        {"pipe.pdf\n", kCancel, "", dir / "pipe.pdf" + retry},
+        {pdf + '\0' + "x\n", kCancel, "", pdf + '\0' + "x" + retry},
+        {longest + "\n", kCancel, "", dir / (longest + ".pdf") + retry},
+        {longest + "x\n" + pdf + "\n", kCancel, "", tooLong},
+        {std::string(1 << 16, '\0'), kCancel, "", tooLong},  // as from /dev/zero
     };
     for (const auto& c : cases) {
+        Capture out;
         std::FILE* in = c.input.empty()
-                            ? std::fopen("/dev/null", "r")
+                            ? out.none
                             : fmemopen(const_cast<char*>(c.input.data()), c.input.size(), "r");
-        std::FILE* out = std::tmpfile();
         CString chosen;
-        EXPECT_EQ(platform::ConsoleUserInterface(in, out).ShowFileOpen(
-                      {"Can't find /x/docs.pdf.", "", "", "pdf", "", dir.Path().string()}, &chosen),
-                  c.result)
-            << c.input;
+        EXPECT_EQ(
+            platform::ConsoleUserInterface(in, out.stream)
+                .ShowFileOpen({"Can't find /x/docs.pdf.", "", "", "pdf", "", dir.Path()}, &chosen),
+            c.result);
         EXPECT_LE(std::ftell(in), 4097) << "read past the longest answer";
-        std::fclose(in);
-        EXPECT_EQ(ReadAll(out), title + c.written) << c.input;
+        if (in != out.none) {
+            std::fclose(in);
+        }
+        EXPECT_EQ(out.Text(), title + c.written) << c.input;
         EXPECT_EQ(chosen, c.chosen) << c.input;
     }
-    std::FILE* out = std::tmpfile();
-    EXPECT_EQ(platform::ConsoleUserInterface(stdin, out).MessageBox("Two\nlines 100%", "Error", 0),
-              1);
-    EXPECT_EQ(ReadAll(out), "Error: Two\nlines 100%\n");
+    Capture out;
+    EXPECT_EQ(platform::ConsoleUserInterface(stdin, out.stream).MessageBox("Two\n100%", "E", 0),
+              kOk);
+    EXPECT_EQ(out.Text(), "E: Two\n100%\n");
 }
 
-// A desktop step that notes its name when asked, and shows the dialog unless it is unavailable.
-struct FakeStep : platform::UserInterface {
-    FakeStep(const char* name, std::string* log, const std::string& unavailable)
-        : m_name(name), m_log(log), m_available(unavailable.find(name) == std::string::npos) {}
-    int MessageBox(const CString&, const CString&, unsigned) override { return Answer(); }
-    int ShowFileOpen(const platform::FileOpenRequest&, CString*) override { return Answer(); }
-    int Answer() {
-        *m_log += m_name + " ";
-        return m_available ? platform::kDialogConfirmed : platform::kDialogUnavailable;
+// A desktop method that notes its name when asked, and shows the dialog unless it is unavailable.
+struct FakeMethod : platform::UserInterface {
+    FakeMethod(const char* n, std::string* l, std::string u) : name(n), log(l), unavailable(u) {}
+    std::string name, *log, unavailable;
+    DialogResult Answer() {
+        *log += name + " ";
+        return unavailable.find(name) == std::string::npos ? kOk : kNone;
     }
-    std::string m_name;
-    std::string* m_log;
-    bool m_available;
+    DialogResult MessageBox(const CString&, const CString&, unsigned) override { return Answer(); }
+    DialogResult ShowFileOpen(const platform::FileOpenRequest&, CString*) override {
+        return Answer();
+    }
 };
 
 int g_sessionChecks = 0;
 bool g_sessionPresent = true;
-bool SessionPresent() {
-    ++g_sessionChecks;
-    return g_sessionPresent;
-}
 
-TEST(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
+TEST(PosixPlatformTest, ChooserTakesTheFirstMethodThatShowsTheDialog) {
     const std::string gone =
         "suitehelp: SUITEHELP_UI=zenity is not available; using the console.\n";
     const struct {
         const char* mode;
         bool session;
-        std::string unavailable;  // names of the steps that cannot show it
+        std::string unavailable;  // names of the methods that cannot show it
         std::string tried;        // in order, for a File-Open dialog and then a message box
         std::string err;
     } cases[] = {
@@ -211,53 +179,46 @@ TEST(DesktopUserInterfaceTest, ChoosesTheFirstStepThatShowsTheDialog) {
     };
     for (const auto& c : cases) {
         std::string log;
-        FakeStep gtk("gtk", &log, c.unavailable), zenity("zenity", &log, c.unavailable),
+        FakeMethod gtk("gtk", &log, c.unavailable), zenity("zenity", &log, c.unavailable),
             kdialog("kdialog", &log, c.unavailable);
-        std::FILE* in = std::fopen("/dev/null", "r");
-        std::FILE* err = std::tmpfile();
+        Capture err;
         g_sessionChecks = 0;
         g_sessionPresent = c.session;
-        platform::DesktopUserInterface ui(
-            in, err, c.mode, {{"gtk", &gtk}, {"zenity", &zenity}, {"kdialog", &kdialog}},
-            SessionPresent);
+        platform::PosixUserInterface ui(err.none, err.stream, c.mode,
+                                        {{"gtk", &gtk}, {"zenity", &zenity}, {"kdialog", &kdialog}},
+                                        [] { return ++g_sessionChecks, g_sessionPresent; });
         EXPECT_EQ(g_sessionChecks, 0) << "checked before a dialog was needed";
         CString chosen;
         ui.ShowFileOpen({"title", "", "", "", "", ""}, &chosen);
         ui.MessageBox("x", "T", 0);
-        std::fclose(in);
         const std::string mode = c.mode ? c.mode : "(unset)";
         EXPECT_EQ(log, c.tried) << mode << " " << c.unavailable;
-        EXPECT_EQ(ReadAll(err), c.err) << mode << " " << c.unavailable;
+        EXPECT_EQ(err.Text(), c.err) << mode << " " << c.unavailable;
         EXPECT_EQ(g_sessionChecks, mode == "console" ? 0 : 1) << mode;
     }
-    // The real steps go by the names SUITEHELP_UI gives them.
+    // The real methods go by the names SUITEHELP_UI gives them.
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     for (const std::string mode : {"gtk", "zenity", "kdialog"}) {
-        std::FILE* err = std::tmpfile();
-        platform::DesktopUserInterface(stdin, err, mode.c_str()).MessageBox("x", "T", 0);
-        EXPECT_EQ(ReadAll(err), "T: x\nsuitehelp: SUITEHELP_UI=" + mode +
-                                    " is not available; using the console.\n");
+        Capture err;
+        platform::PosixUserInterface(stdin, err.stream, mode.c_str()).MessageBox("x", "T", 0);
+        EXPECT_EQ(err.Text(), "T: x\nsuitehelp: SUITEHELP_UI=" + mode +
+                                  " is not available; using the console.\n");
     }
-}
-
-// GTK ends the process when its file chooser's settings schema is missing: without the schema
-// it is not even loaded.
-TEST(GtkUserInterfaceTest, UnavailableWithoutTheFileChoosersSchema) {
-    support::TempFolder noSchemas;
+    // GTK ends the process when its file chooser's settings schema is missing: without the
+    // schema it is not even loaded.
     const std::string dataDirs = std::getenv("XDG_DATA_DIRS") ? std::getenv("XDG_DATA_DIRS") : "";
-    setenv("XDG_DATA_DIRS", noSchemas.Path().c_str(), 1);
+    setenv("XDG_DATA_DIRS", "/nonexistent", 1);
     unsetenv("GSETTINGS_SCHEMA_DIR");
     CString chosen;
-    EXPECT_EQ(platform::GtkUserInterface(stderr).ShowFileOpen({}, &chosen),
-              platform::kDialogUnavailable);
+    EXPECT_EQ(platform::GtkUserInterface().ShowFileOpen({}, &chosen), kNone);
     EXPECT_EQ(dlopen("libgtk-3.so.0", RTLD_LAZY | RTLD_NOLOAD), nullptr);
     setenv("XDG_DATA_DIRS", dataDirs.c_str(), 1);
 }
 
-// The zenity and kdialog steps against a stand-in script: the arguments of its first call, and
+// The zenity and kdialog methods against a stand-in script: the arguments of its first call, and
 // how its output and exit are read.
-TEST(DialogToolTest, PassesTheRequestAndReadsTheExit) {
+TEST(PosixPlatformTest, DialogToolsGetTheRequestAndAreReadByTheirExit) {
     const std::string text = "a <b>\\n</b> &amp;\nb";
     const std::string zenityInfo = "zenity#--info#--no-markup#--title=Cap#--text=" + text + "#";
     const std::string kdialogOpen =
@@ -265,25 +226,27 @@ TEST(DialogToolTest, PassesTheRequestAndReadsTheExit) {
     const struct {
         const char* script;  // after the call is noted; "{dir}" stands for the folder; null: none
         bool open;           // the File-Open dialog, else a message box
-        int result;
+        DialogResult result;
         const char* chosen;
         std::string call;  // each argument followed by '#'
         const char* notes = "";
     } cases[] = {
-        {"exit 1", false, 1, "", zenityInfo},
-        {"exit 255", false, -1, "", zenityInfo},
-        {"exit 0", false, 1, "",
+        {"exit 1", false, kOk, "", zenityInfo},
+        {"exit 255", false, kNone, "", zenityInfo},
+        {"exit 0", false, kOk, "",
          "kdialog#--title=Cap#--msgbox=<qt><p style=\"white-space:pre-wrap\">"
          "a &lt;b&gt;\\n&lt;/b&gt; &amp;amp;<br>b</p></qt>#"},
-        {"[ -e \"$0.again\" ] && echo {dir}/docs || { : >\"$0.again\"; echo {dir}/gone; }", true, 1,
-         "{dir}/docs.pdf",
+        {"[ -e \"$0.again\" ] && echo {dir}/docs || { : >\"$0.again\"; echo {dir}/gone; }", true,
+         kOk, "{dir}/docs.pdf",
          "zenity#--file-selection#--title=T#--file-filter=pdf Files (*.pdf) | *.[pP][dD][fF]#"
          "--filename={dir}/#",
          "{dir}/gone.pdf: no such file.\n"},
-        {"echo {dir}/docs.pdf", true, 1, "{dir}/docs.pdf", kdialogOpen},
-        {"kill -9 $$", true, -1, "", kdialogOpen},
-        {nullptr, true, -1, "", "kdialog"},  // not installed
+        {"echo {dir}/docs.pdf", true, kOk, "{dir}/docs.pdf", kdialogOpen},
+        {"exit 1", true, kCancel, "", kdialogOpen},
+        {"kill -9 $$", true, kNone, "", kdialogOpen},
+        {nullptr, true, kNone, "", "kdialog"},  // not installed
     };
+    const std::string path = std::getenv("PATH");
     for (const auto& c : cases) {
         support::TempFolder dir;
         const support::Substitutions where{{"{dir}", dir.Path().string()}};
@@ -291,28 +254,27 @@ TEST(DialogToolTest, PassesTheRequestAndReadsTheExit) {
         const std::string name = c.call.substr(0, c.call.find('#'));
         const std::string tool = dir / ("bin/" + name);
         if (c.script != nullptr) {
-            support::WriteFile(
-                tool,
-                "#!/bin/sh\n[ -e \"$0.call\" ] || printf '%s#' \"${0##*/}\" \"$@\" >\"$0.call\"\n" +
-                    support::Expand(c.script, where) + "\n");
+            dir.Write("bin/" + name,
+                      "#!/bin/sh\n[ -e \"$0.call\" ] || printf '%s#' \"${0##*/}\" "
+                      "\"$@\" >\"$0.call\"\n" +
+                          support::Expand(c.script, where) + "\n");
             ASSERT_EQ(chmod(tool.c_str(), 0700), 0);
         }
-        const std::string path = std::getenv("PATH");
         setenv("PATH", (dir / "bin").c_str(), 1);
-        std::FILE* notes = std::tmpfile();
-        platform::DialogToolUserInterface ui(
-            name == "zenity" ? DialogTool::kZenity : DialogTool::kKdialog, notes);
+        Capture notes;
+        platform::DialogToolUserInterface ui(name == "zenity" ? platform::DialogTool::kZenity
+                                                              : platform::DialogTool::kKdialog);
         CString chosen;
-        const int result = c.open ? ui.ShowFileOpen({"T", "pdf Files (*.pdf)", "*.pdf", "pdf",
-                                                     "*.pdf", dir.Path().string()},
-                                                    &chosen)
-                                  : ui.MessageBox(text, "Cap", 0);
+        const DialogResult result =
+            c.open ? ui.ShowFileOpen(
+                         {"T", "pdf Files (*.pdf)", "*.pdf", "pdf", "*.pdf", dir.Path()}, &chosen)
+                   : ui.MessageBox(text, "Cap", 0);
         setenv("PATH", path.c_str(), 1);
         EXPECT_EQ(result, c.result) << c.call;
         EXPECT_EQ(chosen, support::Expand(c.chosen, where)) << c.call;
         EXPECT_EQ(support::ReadFile(tool + ".call"),
                   c.script ? support::Expand(c.call, where) : "");
-        EXPECT_EQ(ReadAll(notes), support::Expand(c.notes, where)) << c.call;
+        EXPECT_EQ(notes.Text(), support::Expand(c.notes, where)) << c.call;
     }
 }
 
@@ -321,9 +283,7 @@ int Listen(const std::string& name) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, name.data(), name.size());
-    if (name[0] == '@') {
-        address.sun_path[0] = '\0';
-    }
+    address.sun_path[0] = name[0] == '@' ? '\0' : name[0];
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 4) != 0) {
@@ -333,7 +293,7 @@ int Listen(const std::string& name) {
     return fd;
 }
 
-TEST(GraphicalSessionTest, NeedsAServerThatAnswersInTime) {
+TEST(PosixPlatformTest, GraphicalSessionNeedsAServerThatAnswersInTime) {
     const auto present = [](const char* wayland, const char* runtime, const std::string& x) {
         return platform::GraphicalSessionPresent(wayland, runtime, x.c_str(), 300ms);
     };
@@ -345,12 +305,10 @@ TEST(GraphicalSessionTest, NeedsAServerThatAnswersInTime) {
     ASSERT_GE(x, 0);
     // Appended rather than added to a literal, past GCC 12's false -Wrestrict in Release builds.
     const std::string display = std::string(":").append(std::to_string(number)).append(".0");
-
     // Connected but never answered: bounded by the timeout.
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(present(nullptr, nullptr, display));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-
     // Each client is answered, with a refusal, which is an answer too; until the shutdown.
     std::thread server([x] {
         char setup[12];

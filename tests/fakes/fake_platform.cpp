@@ -5,14 +5,16 @@
 #include "platform/crt.h"
 #include "vlregut/vlregut.h"
 
-int FakeUserInterface::MessageBox(const CString& text, const CString& caption, unsigned type) {
+platform::DialogResult FakeUserInterface::MessageBox(const CString& text, const CString& caption,
+                                                     unsigned type) {
     messages.push_back({text, caption, type});
-    return IDOK;
+    return platform::DialogResult::Confirmed;
 }
 
-int FakeUserInterface::ShowFileOpen(const platform::FileOpenRequest& request, CString* chosenPath) {
+platform::DialogResult FakeUserInterface::ShowFileOpen(const platform::FileOpenRequest& request,
+                                                       CString* chosenPath) {
     dialogs.push_back(request);
-    if (dialogResult == IDOK) {
+    if (dialogResult == platform::DialogResult::Confirmed) {
         *chosenPath = dialogPath;
     }
     return dialogResult;

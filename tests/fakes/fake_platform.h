@@ -18,19 +18,21 @@ struct ShownMessage {
 
 class FakeUserInterface : public platform::UserInterface {
   public:
-    int MessageBox(const CString& text, const CString& caption, unsigned type) override;
-    int ShowFileOpen(const platform::FileOpenRequest& request, CString* chosenPath) override;
+    platform::DialogResult MessageBox(const CString& text, const CString& caption,
+                                      unsigned type) override;
+    platform::DialogResult ShowFileOpen(const platform::FileOpenRequest& request,
+                                        CString* chosenPath) override;
 
     // The user's answer to the next dialogs: a path confirmed, or cancelled (the default).
     void Choose(const CString& path) {
-        dialogResult = IDOK;
+        dialogResult = platform::DialogResult::Confirmed;
         dialogPath = path;
     }
-    void Cancel() { dialogResult = 2; }
+    void Cancel() { dialogResult = platform::DialogResult::Cancelled; }
 
     std::vector<ShownMessage> messages;
     std::vector<platform::FileOpenRequest> dialogs;
-    int dialogResult = 2;  // cancelled
+    platform::DialogResult dialogResult = platform::DialogResult::Cancelled;
     CString dialogPath;
 };
 
