@@ -6,7 +6,7 @@
 #include "platform/posix/command_tail.h"
 #include "platform/posix/desktop_ui.h"
 #include "platform/posix/file_system.h"
-#include "platform/posix/gio_shell.h"
+#include "platform/posix/shell.h"
 #include "platform/services.h"
 
 namespace {

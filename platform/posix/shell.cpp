@@ -1,4 +1,4 @@
-#include "platform/posix/gio_shell.h"
+#include "platform/posix/shell.h"
 
 #include <gio/gio.h>
 #include <sys/stat.h>

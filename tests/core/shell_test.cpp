@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/posix/gio_shell.h"
+#include "platform/posix/shell.h"
 #include "support/files.h"
 
 namespace {
