@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <tuple>
 
 #include "platform/posix/shell.h"
 #include "support/files.h"
@@ -13,41 +15,39 @@ namespace {
 
 using namespace platform;
 
-TEST(Shell, TellsAMissingFileFromAMissingFolder) {
+// No application or MIME type: the whole launch runs. A main context not released keeps a
+// descriptor; the last one may still be on its way out on GIO's worker thread.
+TEST(Shell, AnswersTheFileSystemAndGioAndKeepsNothing) {
     const support::TempFolder folder;
+    g_setenv("XDG_DATA_HOME", folder.Path().c_str(), TRUE);
+    g_setenv("XDG_DATA_DIRS", folder.Path().c_str(), TRUE);
     EXPECT_EQ(GioShell().OpenDocument(folder / "guide.pdf"), kShellFileNotFound);
-    EXPECT_EQ(GioShell().OpenDocument(folder / "gone/guide.pdf"), kShellPathNotFound);
+    const std::string document = folder.Write("guide.pdf", "%PDF");
+    EXPECT_EQ(GioShell().OpenDocument(document + "/x"), kShellPathNotFound);
+    EXPECT_EQ(GioShell().OpenDocument(document), kShellNoAssociation);
+    const auto before = std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    for (int launch = 0; launch < 3; ++launch) {
+        EXPECT_EQ(GioShell().OpenDocument(document), kShellNoAssociation);
+    }
+    EXPECT_LE(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}), before + 1);
 }
 
-struct Row {
-    GQuark domain;  // 0: an errno of stat
-    int code;
-    int result;
-};
-
-const Row kRows[] = {
-    {0, ENOTDIR, kShellPathNotFound},
-    {0, ELOOP, kShellPathNotFound},
-    {0, ENAMETOOLONG, kShellPathNotFound},
+const std::tuple<GQuark, int, int> kRows[] = {  // GLib's domain (0: errno of stat), code, ours
     {0, EACCES, kShellAccessDenied},
-    {0, EPERM, kShellAccessDenied},
     {0, ENOMEM, kShellNotEnoughMemory},
     {0, EIO, kShellDdeFailed},
     {G_IO_ERROR, G_IO_ERROR_NOT_FOUND, kShellFileNotFound},
     {G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED, kShellAccessDenied},
-    {G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED, kShellNoAssociation},
     {G_IO_ERROR, G_IO_ERROR_CANCELLED, kShellDdeFailed},  // the desktop did not answer in time
     {G_SPAWN_ERROR, G_SPAWN_ERROR_NOMEM, kShellNotEnoughMemory},
     {G_SPAWN_ERROR, G_SPAWN_ERROR_NOENT, kShellAssociationIncomplete},
-    {G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY, kShellDdeFailed},
-};
+    {G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY, kShellDdeFailed}};
 
 TEST(Shell, AnswersEachErrorItsCode) {
-    for (const Row& row : kRows) {
-        EXPECT_EQ(row.domain == 0 ? ShellResultForMissing("/a", row.code)
-                                  : ShellResultForGioError(row.domain, row.code),
-                  row.result)
-            << (row.domain == 0 ? "errno" : g_quark_to_string(row.domain)) << " " << row.code;
+    for (const auto& [domain, code, result] : kRows) {
+        EXPECT_EQ(domain ? ShellResultForGioError(domain, code) : ShellResultForMissing("/", code),
+                  result)
+            << code;
     }
 }
 
