@@ -5,7 +5,7 @@
 #include "platform/entry.h"
 #include "platform/posix/command_tail.h"
 #include "platform/posix/file_system.h"
-#include "platform/posix/gio_shell.h"
+#include "platform/posix/shell.h"
 #include "platform/posix/user_interface.h"
 #include "platform/services.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "platform/shell.h"
 
 namespace platform {
@@ -10,5 +12,11 @@ class GioShell : public Shell {
   public:
     int OpenDocument(const CString& path) override;
 };
+
+// The shell's code for a document the file system cannot give (errno of stat on path).
+int ShellResultForMissing(const CString& path, int error);
+
+// The shell's code for a failed GIO launch (GLib's error domain, a GQuark, and code).
+int ShellResultForGioError(std::uint32_t domain, int code);
 
 }  // namespace platform
