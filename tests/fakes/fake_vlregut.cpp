@@ -14,7 +14,7 @@ CString Lower(CString text) {
 
 }  // namespace
 
-int VlRegInitializeProduct(char* productId, int flags) {
+int VlRegInitializeProduct(const char* productId, int flags) {
     FakeRegistry& registry = Registry();
     registry.calls.push_back("init " + CString(productId));
     registry.selected.clear();
