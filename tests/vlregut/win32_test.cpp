@@ -29,9 +29,8 @@ TEST_F(Win32Store, FaultyValuesAreReportedAndNeverOverwritten) {
         ASSERT_TRUE(support::setValue(HKEY_CURRENT_USER, key + sub, name, type, data));
         ExpectUnusable(kKeys[0] + "\\" + kPrefix + fault, [&] {
             std::string values;
-            for (const auto& [name, type, data] :
-                 support::values(HKEY_CURRENT_USER, key + "Suite")) {
-                values.append(name).append(":").append(std::to_string(type)).append(data) += ',';
+            for (const auto& [n, t, d] : support::values(HKEY_CURRENT_USER, key + "Suite")) {
+                values.append(n).append(":").append(std::to_string(t)).append(d) += ',';
             }
             return values;
         });
