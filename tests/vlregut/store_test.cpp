@@ -146,15 +146,19 @@ TEST_F(Tool, CommandsExitStatusAndOutput) {
 }
 
 // Writers hardly ever overlap by chance, so this holds the lock on purpose while other
-// processes try to write: one gives up after ten seconds, the next waits until it is released.
-TEST_F(Concurrency, WritersWaitForTheLockHolder) {
+// processes try to write: one gives up after ten seconds; the next ones wait until it is released,
+// and then write all at once, each to an entry of its own and in each round all to the round's new
+// entry, to a product that at first only the machine-wide layer has.
+TEST_F(Concurrency, WritersWaitForTheLockHolderAndLoseNothing) {
+    constexpr int kWriters = 4;
+    constexpr int kRounds = 10;
     Put(Layer::System, kSuite);
 #ifdef _WIN32
     const std::string lock = "Local\\vlregut-user-store-";  // and the user's SID
 #else
     const std::string lock = UserFile() + ".lock";
 #endif
-    std::future<support::Outcome> second;
+    std::vector<std::future<support::Outcome>> writers;
     const auto holdLock = [&](vlregut::ini::Document& doc) {
         const auto start = std::chrono::steady_clock::now();
         const auto late = Vlreg({"set", kSuite, "Late", "/c"});
@@ -164,34 +168,22 @@ TEST_F(Concurrency, WritersWaitForTheLockHolder) {
             late.err.starts_with("vlreg: " + lock) &&
             late.err.ends_with(": another process holds the lock; gave up after 10 seconds" + kEol))
             << late.err;
-        second = std::async(std::launch::async, Vlreg,
-                            std::vector<std::string>{"set", kSuite, "Second", "/b"});
-        EXPECT_EQ(second.wait_for(1s), std::future_status::timeout);
+        for (int w = 0; w < kWriters; ++w) {
+            const std::string product = w % 2 ? "VLREGUT-TEST-suite" : kSuite;
+            writers.push_back(std::async(std::launch::async, [=] {
+                return RunProgram(WRITER_EXE,
+                                  {std::to_string(w), product, std::to_string(kRounds)});
+            }));
+        }
+        EXPECT_EQ(writers[0].wait_for(1s), std::future_status::timeout);
         return vlregut::ini::SetValue(doc, kSuite, "First", "/a");
     };
     EXPECT_EQ(vlregut::OpenDefaultStore()->Update(Layer::User, holdLock).message, "");
-    ASSERT_TRUE(second.valid());
-    EXPECT_EQ(second.get().status, 0);
-    EXPECT_EQ(Vlreg({"list", kSuite}).out, "First=/a" + kEol + "Second=/b" + kEol);
-}
-
-// A few processes write at once to one product that at first only the machine-wide layer has:
-// each to an entry of its own, and in each round all of them to the round's new entry.
-TEST_F(Concurrency, WritersInSeveralProcessesLoseNothing) {
-    constexpr int kWriters = 4;
-    constexpr int kRounds = 10;
-    Put(Layer::System, kPrefix + "Shared");
-    std::vector<std::future<support::Outcome>> writers;
-    for (int w = 0; w < kWriters; ++w) {
-        const std::string product = w % 2 ? "VLREGUT-TEST-shared" : kPrefix + "Shared";
-        writers.push_back(std::async(std::launch::async, [=] {
-            return RunProgram(WRITER_EXE, {std::to_string(w), product, std::to_string(kRounds)});
-        }));
-    }
     for (auto& writer : writers) {
         EXPECT_EQ(writer.get().status, 0);
     }
-    ASSERT_TRUE(SelectProduct(kPrefix + "Shared"));
+    ASSERT_TRUE(SelectProduct(kSuite));
+    EXPECT_EQ(Get("First"), "/a");
     for (int i = 0; i < kRounds; ++i) {
         // Built by appending, past GCC 12's false -Wrestrict for "W" + std::to_string(...).
         EXPECT_EQ(Get(std::string("W").append(std::to_string(i % kWriters))),
