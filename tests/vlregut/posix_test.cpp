@@ -82,11 +82,18 @@ TEST_F(PosixStore, WritesKeepLinksLayoutModesAndOthersFiles) {
     EXPECT_EQ(fs::status(UserFile()).permissions(), fs::perms(0640));
     EXPECT_EQ(FilesIn(dotfiles), files);
 
+    // Only a missing store passes over a folder of the list, also one that is not a folder.
+    support::WriteFile(m_root / "sys1/vlregut", "");
+    setenv("XDG_CONFIG_HOME", (m_root / "new").c_str(), 1);
     const mode_t umasked = umask(077);
     EXPECT_EQ(Vlreg({"--system", "add", kSuite}).status, 0);
+    EXPECT_EQ(Vlreg({"set", kSuite, "DocsDir", "/u"}).status, 0);
     umask(umasked);
-    for (const auto& [made, mode] :
-         {std::pair{"sys2", 0755}, {"sys2/vlregut", 0755}, {"sys2/vlregut/registry.ini", 0644}}) {
+    for (const auto& [made, mode] : {std::pair{"sys2", 0755},
+                                     {"sys2/vlregut", 0755},
+                                     {"sys2/vlregut/registry.ini", 0644},
+                                     {"new/vlregut", 0700},
+                                     {"new/vlregut/registry.ini", 0600}}) {
         EXPECT_EQ(fs::status(m_root / made).permissions(), fs::perms(mode)) << made;
     }
 }
