@@ -62,8 +62,6 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
         {"[A\n", "1: expected ']' at the end of the section header"},
         {"[ ]\n", "1: invalid product id in section header"},
         {"[]\n", "1: invalid product id in section header"},
-        // A long value is read the quicker way when more text follows.
-        {"[A]\nk=bdfhjlnprtvxz\n" + kTail + "junk\n", "5: expected [section] or key=value"},
         {"[a]b]\n", "1: invalid product id in section header"},
         {"[A]\n\n[a]\n", "3: duplicate section [a], first at line 1"},
         {"[A]\nDocs=1\n[B]\ndocs=2\ndOCS=3\n", "5: duplicate entry dOCS, first at line 4"},
