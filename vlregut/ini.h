@@ -61,26 +61,26 @@ struct ParseError {
 
 // Checks the whole text, every name against the others included, and finds its sections; on
 // failure doc is empty. The document keeps the text.
-std::optional<ParseError> parse(Text&& text, Document& doc);
-std::optional<ParseError> parse(std::string_view text, Document& doc);
+std::optional<ParseError> Parse(Text&& text, Document& doc);
+std::optional<ParseError> Parse(std::string_view text, Document& doc);
 // The text a document was parsed from, as it was given.
-std::string_view source(const Document& doc);
-std::string serialise(const Document& doc);
+std::string_view Source(const Document& doc);
+std::string Serialise(const Document& doc);
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // Names match without regard to ASCII case; names come back spelled as stored.
-std::optional<std::string> findSection(const Document& doc, std::string_view product);
-std::optional<std::string> findValue(const Document& doc, std::string_view product,
+std::optional<std::string> FindSection(const Document& doc, std::string_view product);
+std::optional<std::string> FindValue(const Document& doc, std::string_view product,
                                      std::string_view entry);
-std::vector<std::string> sections(const Document& doc);
-Entries entries(const Document& doc, std::string_view product);
+std::vector<std::string> Sections(const Document& doc);
+Entries EntriesOf(const Document& doc, std::string_view product);
 
 // Each edit returns whether the document changed; setValue adds a missing section.
-bool addSection(Document& doc, std::string_view product);
-bool setValue(Document& doc, std::string_view product, std::string_view entry,
+bool AddSection(Document& doc, std::string_view product);
+bool SetValue(Document& doc, std::string_view product, std::string_view entry,
               std::string_view value);
-bool removeSection(Document& doc, std::string_view product);
-bool removeEntry(Document& doc, std::string_view product, std::string_view entry);
+bool RemoveSection(Document& doc, std::string_view product);
+bool RemoveEntry(Document& doc, std::string_view product, std::string_view entry);
 
 }  // namespace vlregut::ini

@@ -11,14 +11,14 @@ inline constexpr std::size_t kMaxNameLength = 259;
 // A value must come back through a 256-byte buffer together with its terminating NUL.
 inline constexpr std::size_t kMaxValueLength = 255;
 
-bool isValidProductId(std::string_view id);
-bool isValidEntryName(std::string_view name);
-bool isValidValue(std::string_view value);
+bool IsValidProductId(std::string_view id);
+bool IsValidEntryName(std::string_view name);
+bool IsValidValue(std::string_view value);
 
 // Only A-Z are folded, so matching never depends on the locale or on how bytes >= 0x80 encode.
-std::string foldCase(std::string_view name);
-bool sameName(std::string_view a, std::string_view b);
+std::string FoldCase(std::string_view name);
+bool SameName(std::string_view a, std::string_view b);
 // Equal for names that sameName matches.
-std::size_t foldedHash(std::string_view name);
+std::size_t FoldedHash(std::string_view name);
 
 }  // namespace vlregut

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "vlregut/posix_scoped.h"
 #include "vlregut/store.h"
 
 namespace vlregut {
@@ -34,33 +35,15 @@ constexpr std::size_t kMaxFileSize = std::size_t{1} << 20;
 constexpr mode_t kUserMode = 0600;
 constexpr mode_t kSystemMode = 0644;
 
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
-
-std::string describe(const std::string& path, std::string_view what, int error) {
+std::string Describe(const std::string& path, std::string_view what, int error) {
     return path + ": " + std::string(what) + ": " + std::strerror(error);
 }
 
-std::string folderOf(const std::string& path) {
+std::string FolderOf(const std::string& path) {
     return path.substr(0, path.rfind('/'));
 }
 
-std::vector<std::string> systemFolders() {
+std::vector<std::string> SystemFolders() {
     std::vector<std::string> folders;
     const char* list = std::getenv("XDG_CONFIG_DIRS");
     for (std::string_view rest = list != nullptr ? list : ""; !rest.empty();) {
@@ -78,7 +61,7 @@ std::vector<std::string> systemFolders() {
     return folders;
 }
 
-bool layerPath(Layer layer, std::string& path, std::string& error) {
+bool LayerPath(Layer layer, std::string& path, std::string& error) {
     if (layer == Layer::User) {
         const char* config = std::getenv("XDG_CONFIG_HOME");
         const char* home = std::getenv("HOME");
@@ -96,7 +79,7 @@ bool layerPath(Layer layer, std::string& path, std::string& error) {
         path += kStoreFile;
         return true;
     }
-    const auto folders = systemFolders();
+    const auto folders = SystemFolders();
     for (const auto& folder : folders) {
         path = folder + std::string(kStoreFile);
         struct stat info;
@@ -116,19 +99,19 @@ struct Loaded {
     struct stat info {};
 };
 
-bool readText(const std::string& path, ini::Text& text, Loaded& loaded, std::string& error) {
+bool ReadText(const std::string& path, ini::Text& text, Loaded& loaded, std::string& error) {
     // Without O_NONBLOCK a FIFO in the store's place would hold the open for ever.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) {
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.Get() < 0) {
         if (errno == ENOENT) {
             return true;
         }
-        error = describe(path, "cannot open", errno);
+        error = Describe(path, "cannot open", errno);
         return false;
     }
     loaded.exists = true;
-    if (::fstat(fd.get(), &loaded.info) != 0) {
-        error = describe(path, "cannot read", errno);
+    if (::fstat(fd.Get(), &loaded.info) != 0) {
+        error = Describe(path, "cannot read", errno);
         return false;
     }
     if (!S_ISREG(loaded.info.st_mode)) {
@@ -144,13 +127,13 @@ bool readText(const std::string& path, ini::Text& text, Loaded& loaded, std::str
         if (size == text.size()) {
             text.resize(std::min(2 * size, kMaxFileSize + 1));
         }
-        const ssize_t count = ::read(fd.get(), text.data() + size, text.size() - size);
+        const ssize_t count = ::read(fd.Get(), text.data() + size, text.size() - size);
         if (count == 0) {
             text.resize(size);
             return true;
         }
         if (count < 0 && errno != EINTR) {
-            error = describe(path, "cannot read", errno);
+            error = Describe(path, "cannot read", errno);
             return false;
         }
         size += static_cast<std::size_t>(std::max<ssize_t>(count, 0));
@@ -161,8 +144,8 @@ bool readText(const std::string& path, ini::Text& text, Loaded& loaded, std::str
     }
 }
 
-bool parseText(const std::string& path, ini::Text&& text, ini::Document& doc, std::string& error) {
-    if (const auto fault = ini::parse(std::move(text), doc)) {
+bool ParseText(const std::string& path, ini::Text&& text, ini::Document& doc, std::string& error) {
+    if (const auto fault = ini::Parse(std::move(text), doc)) {
         error = path + ":" + std::to_string(fault->line) + ": " + fault->message;
         return false;
     }
@@ -170,10 +153,10 @@ bool parseText(const std::string& path, ini::Text&& text, ini::Document& doc, st
 }
 
 // A missing file loads as an empty layer.
-bool load(const std::string& path, Loaded& loaded, std::string& error) {
+bool Load(const std::string& path, Loaded& loaded, std::string& error) {
     ini::Text text;
-    return readText(path, text, loaded, error) &&
-           parseText(path, std::move(text), loaded.doc, error);
+    return ReadText(path, text, loaded, error) &&
+           ParseText(path, std::move(text), loaded.doc, error);
 }
 
 // The last layer parsed from each place. One help session reads the same layers several times;
@@ -185,17 +168,17 @@ struct Parsed {
 std::mutex parsedMutex;
 Parsed lastParsed[2];  // by Layer
 
-bool loadSnapshot(Layer layer, const std::string& path, Store::Snapshot& doc, std::string& error) {
+bool LoadSnapshot(Layer layer, const std::string& path, Store::Snapshot& doc, std::string& error) {
     ini::Text text;
     Loaded loaded;
-    if (!readText(path, text, loaded, error)) {
+    if (!ReadText(path, text, loaded, error)) {
         return false;
     }
     const std::lock_guard lock(parsedMutex);
     Parsed& last = lastParsed[static_cast<int>(layer)];
     if (last.doc == nullptr || last.path != path ||
-        ini::source(*last.doc) != std::string_view(text.data(), text.size())) {
-        if (!parseText(path, std::move(text), loaded.doc, error)) {
+        ini::Source(*last.doc) != std::string_view(text.data(), text.size())) {
+        if (!ParseText(path, std::move(text), loaded.doc, error)) {
             return false;
         }
         last = {path, std::make_shared<ini::Document>(std::move(loaded.doc))};
@@ -205,12 +188,12 @@ bool loadSnapshot(Layer layer, const std::string& path, Store::Snapshot& doc, st
 }
 
 // New folders get exactly `mode`, whatever the umask.
-bool makeFolders(const std::string& folder, mode_t mode, std::string& error) {
+bool MakeFolders(const std::string& folder, mode_t mode, std::string& error) {
     for (auto slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string prefix = folder.substr(0, slash);
         if (::mkdir(prefix.c_str(), mode) == 0) {
             if (::chmod(prefix.c_str(), mode) != 0) {
-                error = describe(prefix, "cannot set the mode of the new folder", errno);
+                error = Describe(prefix, "cannot set the mode of the new folder", errno);
                 return false;
             }
         } else if (errno != EEXIST) {
@@ -218,7 +201,7 @@ bool makeFolders(const std::string& folder, mode_t mode, std::string& error) {
             const int failure = errno;
             struct stat info;
             if (::stat(prefix.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-                error = describe(prefix, "cannot create folder", failure);
+                error = Describe(prefix, "cannot create folder", failure);
                 return false;
             }
         }
@@ -230,7 +213,7 @@ bool makeFolders(const std::string& folder, mode_t mode, std::string& error) {
 
 // A store that is a symbolic link is written through to its final target, so that the link
 // stays. Relative targets are taken from the link's folder.
-bool resolveLinks(std::string& path, std::string& error) {
+bool ResolveLinks(std::string& path, std::string& error) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat info;
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
@@ -239,13 +222,13 @@ bool resolveLinks(std::string& path, std::string& error) {
         std::string target(PATH_MAX, '\0');
         const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
         if (size < 0 || static_cast<std::size_t>(size) >= target.size()) {
-            error = describe(path, "cannot read the link", size < 0 ? errno : ENAMETOOLONG);
+            error = Describe(path, "cannot read the link", size < 0 ? errno : ENAMETOOLONG);
             return false;
         }
         target.resize(static_cast<std::size_t>(size));
-        path = target.starts_with('/') ? target : folderOf(path) + "/" + target;
+        path = target.starts_with('/') ? target : FolderOf(path) + "/" + target;
     }
-    error = describe(path, "cannot follow the link", ELOOP);
+    error = Describe(path, "cannot follow the link", ELOOP);
     return false;
 }
 
@@ -254,7 +237,7 @@ bool resolveLinks(std::string& path, std::string& error) {
 // kLockWait. flock has no timeout, so the wait runs on a thread of its own with a descriptor of
 // its own; a wait given up leaves that thread to release the lock as soon as it gets it.
 // 0 when locked, EWOULDBLOCK when the wait ran out, otherwise the error.
-int waitForLock(int fd) {
+int WaitForLock(int fd) {
     struct Wait {
         std::mutex mutex;
         std::condition_variable finished;
@@ -285,7 +268,7 @@ int waitForLock(int fd) {
         });
     } catch (...) {
         ::close(waitFd);
-        throw;
+        return EAGAIN;
     }
     waiter.detach();
     std::unique_lock lock(wait->mutex);
@@ -297,19 +280,20 @@ int waitForLock(int fd) {
 }
 
 // The lock sits beside the store because the store itself is replaced on every write.
-int lockExclusive(const std::string& path, std::string& error) {
+int LockExclusive(const std::string& path, std::string& error) {
     const std::string lockPath = path + ".lock";
-    Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
-    if (fd.get() < 0) {
-        error = describe(lockPath, "cannot open lock", errno);
+    ScopedFd fd(
+        ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
+    if (fd.Get() < 0) {
+        error = Describe(lockPath, "cannot open lock", errno);
         return -1;
     }
     int failure = 0;
     do {
-        failure = ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+        failure = ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
     } while (failure == EINTR);
     if (failure == EWOULDBLOCK) {
-        failure = waitForLock(fd.get());
+        failure = WaitForLock(fd.Get());
     }
     if (failure == EWOULDBLOCK) {
         error = lockPath + ": another process holds the lock; gave up after " +
@@ -317,13 +301,13 @@ int lockExclusive(const std::string& path, std::string& error) {
         return -1;
     }
     if (failure != 0) {
-        error = describe(lockPath, "cannot lock", failure);
+        error = Describe(lockPath, "cannot lock", failure);
         return -1;
     }
-    return fd.release();
+    return fd.Release();
 }
 
-bool writeAll(int fd, std::string_view text) {
+bool WriteAll(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t count = ::write(fd, text.data(), text.size());
         if (count < 0 && errno != EINTR) {
@@ -334,21 +318,21 @@ bool writeAll(int fd, std::string_view text) {
     return true;
 }
 
-bool syncFolder(const std::string& folder) {
-    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+bool SyncFolder(const std::string& folder) {
+    ScopedFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.Get() >= 0 && ::fsync(fd.Get()) == 0;
 }
 
-std::string temporaryPrefix(const std::string& path) {
-    const std::string folder = folderOf(path);
+std::string TemporaryPrefix(const std::string& path) {
+    const std::string folder = FolderOf(path);
     return folder + "/." + path.substr(folder.size() + 1) + std::string(kTemporaryMark);
 }
 
 // The new file keeps the old one's owner, group and mode; whichever cannot be kept (only root may
 // give a file away) is named rather than silently changed.
-bool keepOwnership(int fd, const std::string& path, const struct stat& old, std::string& error) {
+bool KeepOwnership(int fd, const std::string& path, const struct stat& old, std::string& error) {
     const auto cannotKeep = [&](const std::string& what) {
-        error = describe(path, "cannot save: cannot keep its " + what, errno);
+        error = Describe(path, "cannot save: cannot keep its " + what, errno);
         return false;
     };
     struct stat created;
@@ -370,38 +354,38 @@ bool keepOwnership(int fd, const std::string& path, const struct stat& old, std:
 }
 
 // Readers never lock: they see the old file or the new one, never a mix.
-bool replaceFile(const std::string& path, std::string_view text, const Loaded& old, mode_t newMode,
+bool ReplaceFile(const std::string& path, std::string_view text, const Loaded& old, mode_t newMode,
                  std::string& error) {
-    std::string temporary = temporaryPrefix(path) + "XXXXXX";
-    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        error = describe(path, "cannot save (mkstemp)", errno);
+    std::string temporary = TemporaryPrefix(path) + "XXXXXX";
+    ScopedFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.Get() < 0) {
+        error = Describe(path, "cannot save (mkstemp)", errno);
         return false;
     }
-    if (old.exists && !keepOwnership(fd.get(), path, old.info, error)) {
+    if (old.exists && !KeepOwnership(fd.Get(), path, old.info, error)) {
         ::unlink(temporary.c_str());
         return false;
     }
     const char* step = nullptr;
-    if (!old.exists && ::fchmod(fd.get(), newMode) != 0) {
+    if (!old.exists && ::fchmod(fd.Get(), newMode) != 0) {
         step = "fchmod";
-    } else if (!writeAll(fd.get(), text)) {
+    } else if (!WriteAll(fd.Get(), text)) {
         step = "write";
-    } else if (::fsync(fd.get()) != 0) {
+    } else if (::fsync(fd.Get()) != 0) {
         step = "fsync";
-    } else if (::close(fd.release()) != 0) {
+    } else if (::close(fd.Release()) != 0) {
         step = "close";
     } else if (::rename(temporary.c_str(), path.c_str()) != 0) {
         step = "rename";
     }
     if (step != nullptr) {
-        error = describe(path, "cannot save (" + std::string(step) + ")", errno);
+        error = Describe(path, "cannot save (" + std::string(step) + ")", errno);
         ::unlink(temporary.c_str());
         return false;
     }
     // The rename is not durable until the folder is flushed, so this still fails the call.
-    if (!syncFolder(folderOf(path))) {
-        error = describe(path, "cannot save (fsync of folder)", errno);
+    if (!SyncFolder(FolderOf(path))) {
+        error = Describe(path, "cannot save (fsync of folder)", errno);
         return false;
     }
     return true;
@@ -409,14 +393,14 @@ bool replaceFile(const std::string& path, std::string_view text, const Loaded& o
 
 // Writers make temporaries only while they hold the lock, so under the lock any temporary left
 // beside the store belongs to a writer that died mid-write.
-void removeAbandonedTemporaries(const std::string& path) {
-    const std::string folder = folderOf(path);
-    const std::string prefix = temporaryPrefix(path).substr(folder.size() + 1);
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
+void RemoveAbandonedTemporaries(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    const std::string prefix = TemporaryPrefix(path).substr(folder.size() + 1);
+    const ScopedDir dir(::opendir(folder.c_str()));
+    if (dir.Get() == nullptr) {
         return;
     }
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir.Get())) {
         const std::string_view name = entry->d_name;
         const bool temporary =
             name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
@@ -426,56 +410,74 @@ void removeAbandonedTemporaries(const std::string& path) {
             ::unlink((folder + "/" + std::string(name)).c_str());
         }
     }
-    ::closedir(dir);
 }
 
 class PosixStore final : public Store {
   public:
-    bool read(Layer layer, Snapshot& doc, std::string& error) override {
+    Result Read(Layer layer, Snapshot& doc) override {
         std::string path;
+        std::string error;
         // Without a home folder the user's layer reads as empty; only writing it fails.
-        if (!layerPath(layer, path, error)) {
+        if (!LayerPath(layer, path, error)) {
             doc = std::make_shared<ini::Document>();
-            return true;
+            return {};
         }
-        return loadSnapshot(layer, path, doc, error);
+        return LoadSnapshot(layer, path, doc, error) ? Result{} : Failure(error);
     }
 
-    bool update(Layer layer, const Edit& edit, std::string& error) override {
+    Result Update(Layer layer, const Edit& edit) override {
+        std::string error;
+        return Write(layer, edit, error) ? Result{} : Failure(error);
+    }
+
+    std::string Location(Layer layer, std::string_view /*product*/) override {
         std::string path;
-        if (!layerPath(layer, path, error)) {
+        std::string error;
+        return LayerPath(layer, path, error) ? path : std::string();
+    }
+
+  private:
+    static bool Write(Layer layer, const Edit& edit, std::string& error) {
+        std::string path;
+        if (!LayerPath(layer, path, error)) {
             return false;
         }
         const bool user = layer == Layer::User;
-        if (!makeFolders(folderOf(path), user ? 0700 : 0755, error) || !resolveLinks(path, error)) {
+        if (!MakeFolders(FolderOf(path), user ? 0700 : 0755, error) || !ResolveLinks(path, error)) {
             return false;
         }
-        const Fd lock(lockExclusive(path, error));
+        const ScopedFd lock(LockExclusive(path, error));
         Loaded current;
-        if (lock.get() < 0 || !load(path, current, error)) {
+        if (lock.Get() < 0 || !Load(path, current, error)) {
             return false;
         }
-        removeAbandonedTemporaries(path);
+        RemoveAbandonedTemporaries(path);
         if (!edit(current.doc)) {
             return true;
         }
         // Readers refuse a file this large, so writing it would lock everyone out of the store.
-        const std::string text = ini::serialise(current.doc);
+        const std::string text = ini::Serialise(current.doc);
         if (text.size() > kMaxFileSize) {
             error = path + ": cannot save: it would be larger than 1 MiB";
             return false;
         }
-        return replaceFile(path, text, current, user ? kUserMode : kSystemMode, error);
+        return ReplaceFile(path, text, current, user ? kUserMode : kSystemMode, error);
     }
 };
 
 }  // namespace
 
-std::unique_ptr<Store> openDefaultStore() {
+std::unique_ptr<Store> OpenDefaultStore() {
     return std::make_unique<PosixStore>();
 }
 
-const char* layerLocations() {
+void Diagnose(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+const char* LayerLocations() {
     return "The user's layer is $XDG_CONFIG_HOME/vlregut/registry.ini (default\n"
            "~/.config/vlregut/registry.ini); the machine-wide layer is vlregut/registry.ini in\n"
            "the first folder of $XDG_CONFIG_DIRS (default /etc/xdg) that has one, or else in\n"

@@ -11,130 +11,136 @@
 namespace vlregut {
 namespace {
 
-Result invalidProduct() {
+Result InvalidProduct() {
     return {Status::Invalid,
             "invalid product id: 1 to 259 bytes, no control characters, no ']', "
             "no leading or trailing space"};
 }
 
-Result invalidEntry() {
+Result InvalidEntry() {
     return {Status::Invalid,
             "invalid entry name: 1 to 259 bytes, no control characters, no '=', no leading '[', "
             "';' or '#', no leading or trailing space"};
 }
 
-Result invalidValue() {
+Result InvalidValue() {
     return {Status::Invalid, "invalid value: at most 255 bytes, no line breaks"};
 }
 
-Result noProduct(std::string_view product) {
+Result NoProduct(std::string_view product) {
     return {Status::NotFound, "no product " + std::string(product)};
 }
 
-Result noEntry(std::string_view product, std::string_view entry) {
+Result NoEntry(std::string_view product, std::string_view entry) {
     return {Status::NotFound,
             "product " + std::string(product) + " has no entry " + std::string(entry)};
 }
 
 }  // namespace
 
-Result Registry::load(View view, std::vector<Store::Snapshot>& docs) {
-    // Lowest precedence first.
-    const std::vector<Layer> layers =
+Result Registry::Load(View view, std::vector<Store::Snapshot>& docs, std::vector<Layer>& layers) {
+    layers =
         view == View::System ? std::vector{Layer::System} : std::vector{Layer::System, Layer::User};
     docs.assign(layers.size(), {});
     for (std::size_t i = 0; i < layers.size(); ++i) {
-        std::string error;
-        if (!store_.read(layers[i], docs[i], error)) {
-            return {Status::Failed, error};
+        if (Result read = m_store.Read(layers[i], docs[i]); read.status != Status::Ok) {
+            return read;
         }
     }
     return {};
 }
 
-Result Registry::update(Layer layer, const Store::Edit& edit) {
+Result Registry::Update(Layer layer, const Store::Edit& edit) {
     // A request that changes nothing needs no lock, and so no write access either.
     Store::Snapshot now;
-    std::string error;
-    if (!store_.read(layer, now, error)) {
-        return {Status::Failed, error};
+    if (Result read = m_store.Read(layer, now); read.status != Status::Ok) {
+        return read;
     }
     if (ini::Document copy = *now; !edit(copy)) {
         return {};
     }
-    if (!store_.update(layer, edit, error)) {
-        return {Status::Failed, error};
-    }
-    return {};
+    return m_store.Update(layer, edit);
 }
 
 // A remove from the user's layer that found nothing there may leave the product or entry showing
 // through from the machine-wide layer; that is worth saying. `entry` is empty for a product.
-Result Registry::nothingRemoved(Layer layer, std::string_view product, std::string_view entry,
+Result Registry::NothingRemoved(Layer layer, std::string_view product, std::string_view entry,
                                 bool known) {
     Store::Snapshot system = std::make_shared<ini::Document>();
-    std::string error;
-    if (layer == Layer::User && !store_.read(Layer::System, system, error)) {
-        return {Status::Failed, error};
+    if (layer == Layer::User) {
+        if (Result read = m_store.Read(Layer::System, system); read.status != Status::Ok) {
+            return read;
+        }
     }
     const std::string what = entry.empty()
                                  ? "product " + std::string(product)
                                  : "entry " + std::string(entry) + " of " + std::string(product);
-    if (entry.empty() ? ini::findSection(*system, product).has_value()
-                      : ini::findValue(*system, product, entry).has_value()) {
+    if (entry.empty() ? ini::FindSection(*system, product).has_value()
+                      : ini::FindValue(*system, product, entry).has_value()) {
         return {Status::NotFound, what + " is machine-wide only; --system removes it from there"};
     }
-    known = known || ini::findSection(*system, product).has_value();
-    return entry.empty() || !known ? noProduct(product) : noEntry(product, entry);
+    known = known || ini::FindSection(*system, product).has_value();
+    return entry.empty() || !known ? NoProduct(product) : NoEntry(product, entry);
 }
 
-Result Registry::findProduct(View view, std::string_view product) {
-    if (!isValidProductId(product)) {
-        return invalidProduct();
+Result Registry::FindProduct(View view, std::string_view product) {
+    if (!IsValidProductId(product)) {
+        return InvalidProduct();
     }
     std::vector<Store::Snapshot> docs;
-    if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
+    std::vector<Layer> layers;
+    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
         return loaded;
     }
     const bool found = std::any_of(docs.begin(), docs.end(), [&](const Store::Snapshot& doc) {
-        return ini::findSection(*doc, product).has_value();
+        return ini::FindSection(*doc, product).has_value();
     });
-    return found ? Result{} : noProduct(product);
+    return found ? Result{} : NoProduct(product);
 }
 
-Result Registry::get(View view, std::string_view product, std::string_view entry,
-                     std::string& value) {
-    if (!isValidProductId(product)) {
-        return invalidProduct();
+Result Registry::Get(View view, std::string_view product, std::string_view entry,
+                     std::string& value, Origin* origin) {
+    if (!IsValidProductId(product)) {
+        return InvalidProduct();
     }
-    if (!isValidEntryName(entry)) {
-        return invalidEntry();
+    if (!IsValidEntryName(entry)) {
+        return InvalidEntry();
     }
     std::vector<Store::Snapshot> docs;
-    if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
+    std::vector<Layer> layers;
+    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
         return loaded;
     }
     bool known = false;
-    for (auto doc = docs.rbegin(); doc != docs.rend(); ++doc) {
-        known = known || ini::findSection(**doc, product).has_value();
-        if (auto found = ini::findValue(**doc, product, entry)) {
+    for (std::size_t i = docs.size(); i-- > 0;) {
+        const auto spelling = ini::FindSection(*docs[i], product);
+        known = known || spelling.has_value();
+        if (auto found = ini::FindValue(*docs[i], product, entry)) {
             value = std::move(*found);
+            if (origin != nullptr) {
+                *origin = {layers[i], *spelling};
+            }
             return {};
         }
     }
-    return known ? noEntry(product, entry) : noProduct(product);
+    return known ? NoEntry(product, entry) : NoProduct(product);
 }
 
-Result Registry::products(View view, std::vector<std::string>& names) {
+Result Registry::Products(View view, std::vector<std::string>& names,
+                          std::vector<Origin>* origins) {
     std::vector<Store::Snapshot> docs;
-    if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
+    std::vector<Layer> layers;
+    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
         return loaded;
     }
     names.clear();
     std::set<std::string> listed;
-    for (const Store::Snapshot& doc : docs) {
-        for (std::string& name : ini::sections(*doc)) {
-            if (listed.insert(foldCase(name)).second) {
+    for (std::size_t i = 0; i < docs.size(); ++i) {
+        for (std::string& name : ini::Sections(*docs[i])) {
+            if (listed.insert(FoldCase(name)).second) {
+                if (origins != nullptr) {
+                    origins->push_back({layers[i], name});
+                }
                 names.push_back(std::move(name));
             }
         }
@@ -142,105 +148,113 @@ Result Registry::products(View view, std::vector<std::string>& names) {
     return {};
 }
 
-Result Registry::entries(View view, std::string_view product, ini::Entries& found) {
-    if (!isValidProductId(product)) {
-        return invalidProduct();
+Result Registry::EntriesOf(View view, std::string_view product, ini::Entries& found,
+                           std::vector<Origin>* origins) {
+    if (!IsValidProductId(product)) {
+        return InvalidProduct();
     }
     std::vector<Store::Snapshot> docs;
-    if (Result loaded = load(view, docs); loaded.status != Status::Ok) {
+    std::vector<Layer> layers;
+    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
         return loaded;
     }
     bool known = false;
     found.clear();
+    std::vector<Origin> from;
     std::map<std::string, std::size_t> positions;  // folded name -> index in found
-    for (const Store::Snapshot& doc : docs) {
-        known = known || ini::findSection(*doc, product).has_value();
-        for (auto& [name, value] : ini::entries(*doc, product)) {
-            const auto [position, fresh] = positions.emplace(foldCase(name), found.size());
+    for (std::size_t i = 0; i < docs.size(); ++i) {
+        const auto spelling = ini::FindSection(*docs[i], product);
+        known = known || spelling.has_value();
+        for (auto& [name, value] : ini::EntriesOf(*docs[i], product)) {
+            const auto [position, fresh] = positions.emplace(FoldCase(name), found.size());
             if (fresh) {
                 found.emplace_back(std::move(name), std::move(value));
+                from.push_back({layers[i], *spelling});
             } else {
                 found[position->second].second = std::move(value);
+                from[position->second] = {layers[i], *spelling};
             }
         }
     }
-    return known ? Result{} : noProduct(product);
-}
-
-Result Registry::add(Layer layer, std::string_view product) {
-    if (!isValidProductId(product)) {
-        return invalidProduct();
+    if (origins != nullptr) {
+        *origins = std::move(from);
     }
-    return update(layer, [&](ini::Document& doc) { return ini::addSection(doc, product); });
+    return known ? Result{} : NoProduct(product);
 }
 
-Result Registry::set(Layer layer, std::string_view product, std::string_view entry,
+Result Registry::Add(Layer layer, std::string_view product) {
+    if (!IsValidProductId(product)) {
+        return InvalidProduct();
+    }
+    return Update(layer, [&](ini::Document& doc) { return ini::AddSection(doc, product); });
+}
+
+Result Registry::Set(Layer layer, std::string_view product, std::string_view entry,
                      std::string_view value) {
-    if (!isValidProductId(product)) {
-        return invalidProduct();
+    if (!IsValidProductId(product)) {
+        return InvalidProduct();
     }
-    if (!isValidEntryName(entry)) {
-        return invalidEntry();
+    if (!IsValidEntryName(entry)) {
+        return InvalidEntry();
     }
-    if (!isValidValue(value)) {
-        return invalidValue();
+    if (!IsValidValue(value)) {
+        return InvalidValue();
     }
     // A user's section created for a machine-wide product takes the machine-wide spelling.
     std::optional<std::string> systemSpelling;
     if (layer == Layer::User) {
         Store::Snapshot system;
-        std::string error;
-        if (!store_.read(Layer::System, system, error)) {
-            return {Status::Failed, error};
+        if (Result read = m_store.Read(Layer::System, system); read.status != Status::Ok) {
+            return read;
         }
-        systemSpelling = ini::findSection(*system, product);
+        systemSpelling = ini::FindSection(*system, product);
     }
     bool known = false;
-    Result stored = update(layer, [&](ini::Document& doc) {
-        auto spelling = ini::findSection(doc, product);
+    Result stored = Update(layer, [&](ini::Document& doc) {
+        auto spelling = ini::FindSection(doc, product);
         if (!spelling) {
             spelling = systemSpelling;
         }
         known = spelling.has_value();
-        return known && ini::setValue(doc, *spelling, entry, value);
+        return known && ini::SetValue(doc, *spelling, entry, value);
     });
     if (stored.status == Status::Ok && !known) {
-        return noProduct(product);
+        return NoProduct(product);
     }
     return stored;
 }
 
-Result Registry::remove(Layer layer, std::string_view product) {
-    if (!isValidProductId(product)) {
-        return invalidProduct();
+Result Registry::Remove(Layer layer, std::string_view product) {
+    if (!IsValidProductId(product)) {
+        return InvalidProduct();
     }
     bool removed = false;
-    Result stored = update(layer, [&](ini::Document& doc) {
-        removed = ini::removeSection(doc, product);
+    Result stored = Update(layer, [&](ini::Document& doc) {
+        removed = ini::RemoveSection(doc, product);
         return removed;
     });
     if (stored.status == Status::Ok && !removed) {
-        return nothingRemoved(layer, product, {}, false);
+        return NothingRemoved(layer, product, {}, false);
     }
     return stored;
 }
 
-Result Registry::remove(Layer layer, std::string_view product, std::string_view entry) {
-    if (!isValidProductId(product)) {
-        return invalidProduct();
+Result Registry::Remove(Layer layer, std::string_view product, std::string_view entry) {
+    if (!IsValidProductId(product)) {
+        return InvalidProduct();
     }
-    if (!isValidEntryName(entry)) {
-        return invalidEntry();
+    if (!IsValidEntryName(entry)) {
+        return InvalidEntry();
     }
     bool known = false;
     bool removed = false;
-    Result stored = update(layer, [&](ini::Document& doc) {
-        known = ini::findSection(doc, product).has_value();
-        removed = ini::removeEntry(doc, product, entry);
+    Result stored = Update(layer, [&](ini::Document& doc) {
+        known = ini::FindSection(doc, product).has_value();
+        removed = ini::RemoveEntry(doc, product, entry);
         return removed;
     });
     if (stored.status == Status::Ok && !removed) {
-        return nothingRemoved(layer, product, entry, known);
+        return NothingRemoved(layer, product, entry, known);
     }
     return stored;
 }

@@ -9,41 +9,45 @@
 
 namespace vlregut {
 
-enum class Status { Ok, NotFound, Invalid, Failed };
-
-struct Result {
-    Status status = Status::Ok;
-    std::string message;  // one line unless Ok
-};
-
 // Reads see the user's layer over the machine-wide one, or the machine-wide layer alone.
 enum class View { Merged, System };
+
+// Where a value or a listed name comes from: its layer, and the product as that layer spells it.
+struct Origin {
+    Layer layer = Layer::System;
+    std::string product;
+};
 
 // The operations of the library and the admin tool, validating names and values for both alike.
 class Registry {
   public:
-    explicit Registry(Store& store) : store_(store) {}
+    explicit Registry(Store& store) : m_store(store) {}
 
-    Result findProduct(View view, std::string_view product);
-    Result get(View view, std::string_view product, std::string_view entry, std::string& value);
-    Result products(View view, std::vector<std::string>& names);
-    Result entries(View view, std::string_view product, ini::Entries& found);
+    Result FindProduct(View view, std::string_view product);
+    // Each fills `origins`, when given, in step with what it finds.
+    Result Get(View view, std::string_view product, std::string_view entry, std::string& value,
+               Origin* origin = nullptr);
+    Result Products(View view, std::vector<std::string>& names,
+                    std::vector<Origin>* origins = nullptr);
+    Result EntriesOf(View view, std::string_view product, ini::Entries& found,
+                     std::vector<Origin>* origins = nullptr);
 
     // Writes to the user's layer need the product in either layer, writes to the machine-wide
     // layer need it there; add never fails for an existing product.
-    Result add(Layer layer, std::string_view product);
-    Result set(Layer layer, std::string_view product, std::string_view entry,
+    Result Add(Layer layer, std::string_view product);
+    Result Set(Layer layer, std::string_view product, std::string_view entry,
                std::string_view value);
-    Result remove(Layer layer, std::string_view product);
-    Result remove(Layer layer, std::string_view product, std::string_view entry);
+    Result Remove(Layer layer, std::string_view product);
+    Result Remove(Layer layer, std::string_view product, std::string_view entry);
 
   private:
-    Result load(View view, std::vector<Store::Snapshot>& docs);
-    Result update(Layer layer, const Store::Edit& edit);
-    Result nothingRemoved(Layer layer, std::string_view product, std::string_view entry,
+    // Lowest precedence first, each with its layer.
+    Result Load(View view, std::vector<Store::Snapshot>& docs, std::vector<Layer>& layers);
+    Result Update(Layer layer, const Store::Edit& edit);
+    Result NothingRemoved(Layer layer, std::string_view product, std::string_view entry,
                           bool known);
 
-    Store& store_;
+    Store& m_store;
 };
 
 }  // namespace vlregut

@@ -10,13 +10,15 @@
 namespace {
 
 using vlregut::Layer;
+using vlregut::Origin;
 using vlregut::Registry;
 using vlregut::Result;
 using vlregut::Status;
+using vlregut::Store;
 using vlregut::View;
 
 constexpr const char* kUsage =
-    "usage: vlreg [--system] COMMAND [ARGUMENTS]\n"
+    "usage: vlreg [OPTIONS] COMMAND [ARGUMENTS]\n"
     "\n"
     "  add PRODUCT              create the product (nothing to do if it exists)\n"
     "  set PRODUCT ENTRY VALUE  store VALUE under ENTRY of an existing product\n"
@@ -24,6 +26,15 @@ constexpr const char* kUsage =
     "  list                     print the products, one per line\n"
     "  list PRODUCT             print the product's entries as ENTRY=VALUE, one per line\n"
     "  remove PRODUCT [ENTRY]   remove the product, or one of its entries\n"
+    "\n"
+    "Options, before or after the command:\n"
+    "  --system       act on the machine-wide layer alone\n"
+    "  --show-origin  with get and list: begin each line with LAYER:LOCATION and a tab,\n"
+    "                 LAYER being user or system and LOCATION the file or registry key\n"
+    "                 that the line comes from\n"
+    "  --help, -h     print this help (on Windows also /?)\n"
+    "  --version      print the version\n"
+    "  --             end the options: what follows are arguments, even with a leading -\n"
     "\n"
     "Changes go to the user's layer; get and list show the user's values over the\n"
     "machine-wide ones. With --system, everything acts on the machine-wide layer alone.\n"
@@ -45,110 +56,169 @@ constexpr Command kCommands[] = {
     {"remove", 1, 2, "remove PRODUCT [ENTRY]"},
 };
 
-int complain(int status, const std::string& message) {
-    std::fprintf(stderr, "vlreg: %s\n", message.c_str());
+struct Request {
+    bool system = false;
+    bool showOrigin = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string_view> words;  // the command and its arguments
+};
+
+int Complain(int status, const std::string& message) {
+    vlregut::Diagnose("vlreg: " + message);
     return status;
 }
 
-int finish(const Result& result) {
+int Finish(const Result& result) {
     switch (result.status) {
         case Status::Ok:
             return 0;
         case Status::NotFound:
-            return complain(1, result.message);
+            return Complain(1, result.message);
         default:
-            return complain(2, result.message);
+            return Complain(2, result.message);
     }
 }
 
-void printLine(std::string_view text) {
+void PrintLine(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
 }
 
-int execute(Registry& registry, bool system, std::string_view command,
-            const std::vector<std::string_view>& args) {
-    const Layer layer = system ? Layer::System : Layer::User;
-    const View view = system ? View::System : View::Merged;
+// The line as --show-origin prints it: "user:/home/u/.config/vlregut/registry.ini<TAB>text".
+std::string WithOrigin(Store& store, const Origin* origin, const std::string& text) {
+    if (origin == nullptr) {
+        return text;
+    }
+    const char* layer = origin->layer == Layer::User ? "user:" : "system:";
+    return layer + store.Location(origin->layer, origin->product) + "\t" + text;
+}
+
+void PrintHelp(Store& store) {
+    std::fputs(kUsage, stdout);
+    std::fputs("\n", stdout);
+    std::fputs(vlregut::LayerLocations(), stdout);
+    const std::string user = store.Location(Layer::User, {});
+    PrintLine("\nIn use now:\n  user    " + (user.empty() ? "none (no home folder)" : user) +
+              "\n  system  " + store.Location(Layer::System, {}));
+}
+
+int Execute(Store& store, const Request& request, const std::vector<std::string_view>& args) {
+    Registry registry(store);
+    const std::string_view command = request.words[0];
+    const Layer layer = request.system ? Layer::System : Layer::User;
+    const View view = request.system ? View::System : View::Merged;
     if (command == "add") {
-        return finish(registry.add(layer, args[0]));
+        return Finish(registry.Add(layer, args[0]));
     }
     if (command == "set") {
-        return finish(registry.set(layer, args[0], args[1], args[2]));
+        return Finish(registry.Set(layer, args[0], args[1], args[2]));
     }
     if (command == "remove") {
-        return finish(args.size() == 1 ? registry.remove(layer, args[0])
-                                       : registry.remove(layer, args[0], args[1]));
+        return Finish(args.size() == 1 ? registry.Remove(layer, args[0])
+                                       : registry.Remove(layer, args[0], args[1]));
     }
     if (command == "get") {
         std::string value;
-        const Result result = registry.get(view, args[0], args[1], value);
+        Origin origin;
+        const Result result = registry.Get(view, args[0], args[1], value, &origin);
         if (result.status == Status::Ok) {
-            printLine(value);
+            PrintLine(WithOrigin(store, request.showOrigin ? &origin : nullptr, value));
         }
-        return finish(result);
+        return Finish(result);
     }
+    std::vector<std::string> lines;
+    std::vector<Origin> origins;
+    Result result;
     if (args.empty()) {
-        std::vector<std::string> names;
-        const Result result = registry.products(view, names);
-        for (const auto& name : names) {
-            printLine(name);
+        result = registry.Products(view, lines, &origins);
+    } else {
+        vlregut::ini::Entries entries;
+        result = registry.EntriesOf(view, args[0], entries, &origins);
+        for (const auto& [name, value] : entries) {
+            lines.push_back(name + "=" + value);
         }
-        return finish(result);
     }
-    vlregut::ini::Entries entries;
-    const Result result = registry.entries(view, args[0], entries);
-    for (const auto& [name, value] : entries) {
-        printLine(name + "=" + value);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        PrintLine(WithOrigin(store, request.showOrigin ? &origins[i] : nullptr, lines[i]));
     }
-    return finish(result);
+    return Finish(result);
 }
 
-int run(int argc, char** argv) {
-    bool system = false;
-    int next = 1;
-    for (; next < argc && argv[next][0] == '-'; ++next) {
-        const std::string_view option = argv[next];
-        if (option == "--help" || option == "-h") {
-            std::fputs(kUsage, stdout);
-            std::fputs("\n", stdout);
-            std::fputs(vlregut::layerLocations(), stdout);
-            return 0;
+// Options may come before or after the command, until "--".
+int Parse(int argc, char** argv, Request& request) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (optionsEnded || word.size() < 2 || (word[0] != '-' && word != "/?")) {
+            request.words.push_back(word);
+        } else if (word == "--") {
+            optionsEnded = true;
+        } else if (word == "--help" || word == "-h") {
+            request.help = true;
+        } else if (word == "--version") {
+            request.version = true;
+        } else if (word == "--system") {
+            request.system = true;
+        } else if (word == "--show-origin") {
+            request.showOrigin = true;
+        } else if (word == "/?") {
+#ifdef _WIN32
+            request.help = true;
+#else
+            request.words.push_back(word);
+#endif
+        } else {
+            return Complain(2, "unknown option " + std::string(word) + " (see vlreg --help)");
         }
-        if (option != "--system") {
-            return complain(2, "unknown option " + std::string(option) + " (see vlreg --help)");
-        }
-        system = true;
     }
-    if (next == argc) {
-        return complain(2, "missing command (see vlreg --help)");
+    return 0;
+}
+
+int Run(int argc, char** argv) {
+    Request request;
+    if (const int status = Parse(argc, argv, request); status != 0) {
+        return status;
     }
-    const std::string_view name = argv[next];
-    const std::vector<std::string_view> args(argv + next + 1, argv + argc);
+    const auto store = vlregut::OpenDefaultStore();
+    if (request.help) {
+        PrintHelp(*store);
+        return 0;
+    }
+    if (request.version) {
+        PrintLine("vlreg " VLREG_VERSION);
+        return 0;
+    }
+    if (request.words.empty()) {
+        return Complain(2, "missing command (see vlreg --help)");
+    }
+    const std::string_view name = request.words[0];
+    const std::vector<std::string_view> args(request.words.begin() + 1, request.words.end());
     for (const Command& command : kCommands) {
         if (command.name != name) {
             continue;
         }
         if (args.size() < command.minArgs || args.size() > command.maxArgs) {
-            return complain(2, "usage: vlreg [--system] " + std::string(command.synopsis));
+            return Complain(2, "usage: vlreg [OPTIONS] " + std::string(command.synopsis));
         }
-        const auto store = vlregut::openDefaultStore();
-        Registry registry(*store);
-        return execute(registry, system, name, args);
+        if (request.showOrigin && name != "get" && name != "list") {
+            return Complain(2, "--show-origin goes with get and list only");
+        }
+        return Execute(*store, request, args);
     }
-    return complain(2, "unknown command " + std::string(name) + " (see vlreg --help)");
+    return Complain(2, "unknown command " + std::string(name) + " (see vlreg --help)");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
-        const int status = run(argc, argv);
+        const int status = Run(argc, argv);
         if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-            return status != 0 ? status : complain(2, "cannot write to standard output");
+            return status != 0 ? status : Complain(2, "cannot write to standard output");
         }
         return status;
     } catch (const std::exception& failure) {
-        return complain(2, failure.what());
+        return Complain(2, failure.what());
     }
 }

@@ -1,6 +1,5 @@
 #include "vlregut/vlregut.h"
 
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -17,30 +16,30 @@ using vlregut::Registry;
 using vlregut::Result;
 using vlregut::Status;
 
-std::mutex selectionMutex;
-std::optional<std::string> selection;
+std::mutex g_selectionMutex;
+std::optional<std::string> g_selection;
 
-std::optional<std::string> selected() {
-    const std::lock_guard lock(selectionMutex);
-    return selection;
+std::optional<std::string> Selected() {
+    const std::lock_guard lock(g_selectionMutex);
+    return g_selection;
 }
 
-void setSelection(std::optional<std::string> product) {
-    const std::lock_guard lock(selectionMutex);
-    selection = std::move(product);
+void SetSelection(std::optional<std::string> product) {
+    const std::lock_guard lock(g_selectionMutex);
+    g_selection = std::move(product);
 }
 
 // Missing products and entries are ordinary answers; only a store that fails is worth a line.
-int report(const Result& result) {
+int Report(const Result& result) {
     if (result.status == Status::Failed) {
-        std::fprintf(stderr, "vlregut: %s\n", result.message.c_str());
+        vlregut::Diagnose("vlregut: " + result.message);
     }
     return result.status == Status::Ok ? 1 : 0;
 }
 
 // No exception may cross into C callers.
 template <typename Call>
-int guarded(Call call) noexcept {
+int Guarded(Call call) noexcept {
     try {
         return call();
     } catch (...) {
@@ -50,9 +49,9 @@ int guarded(Call call) noexcept {
 
 }  // namespace
 
-int VlRegInitializeProduct(char* productId, int flags) {
-    return guarded([&] {
-        setSelection(std::nullopt);
+int VlRegInitializeProduct(const char* productId, int flags) {
+    return Guarded([&] {
+        SetSelection(std::nullopt);
         if (productId == nullptr || flags != 0) {
             return 0;
         }
@@ -65,24 +64,24 @@ int VlRegInitializeProduct(char* productId, int flags) {
             return 0;
         }
         const std::string product(productId, length);
-        const auto store = vlregut::openDefaultStore();
-        if (report(Registry(*store).findProduct(vlregut::View::Merged, product)) == 0) {
+        const auto store = vlregut::OpenDefaultStore();
+        if (Report(Registry(*store).FindProduct(vlregut::View::Merged, product)) == 0) {
             return 0;
         }
-        setSelection(product);
+        SetSelection(product);
         return 1;
     });
 }
 
 int VlRegGetInstallDir(const char* entry, char* buffer, int capacity) {
-    return guarded([&] {
-        const auto product = selected();
+    return Guarded([&] {
+        const auto product = Selected();
         if (entry == nullptr || buffer == nullptr || capacity <= 0 || !product) {
             return 0;
         }
-        const auto store = vlregut::openDefaultStore();
+        const auto store = vlregut::OpenDefaultStore();
         std::string value;
-        if (report(Registry(*store).get(vlregut::View::Merged, *product, entry, value)) == 0 ||
+        if (Report(Registry(*store).Get(vlregut::View::Merged, *product, entry, value)) == 0 ||
             value.size() >= static_cast<std::size_t>(capacity)) {
             return 0;
         }
@@ -92,12 +91,12 @@ int VlRegGetInstallDir(const char* entry, char* buffer, int capacity) {
 }
 
 int VlRegSetInstallDir(const char* entry, const char* folder) {
-    return guarded([&] {
-        const auto product = selected();
+    return Guarded([&] {
+        const auto product = Selected();
         if (entry == nullptr || folder == nullptr || !product) {
             return 0;
         }
-        const auto store = vlregut::openDefaultStore();
-        return report(Registry(*store).set(vlregut::Layer::User, *product, entry, folder));
+        const auto store = vlregut::OpenDefaultStore();
+        return Report(Registry(*store).Set(vlregut::Layer::User, *product, entry, folder));
     });
 }

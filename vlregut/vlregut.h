@@ -24,8 +24,8 @@ extern "C" {
 /* Selects the product used by the calls below, for the whole process. Succeeds when the product
    exists in the user's or the machine-wide layer. Fails for an unknown, invalid or over-long id
    (at most 259 bytes), for flags other than 0, or when a store cannot be read; a failure also
-   clears any earlier selection. productId is only read. */
-VLREGUT_API int VlRegInitializeProduct(char* productId, int flags);
+   clears any earlier selection. */
+VLREGUT_API int VlRegInitializeProduct(const char* productId, int flags);
 
 /* Copies the selected product's value of entry, with its terminating NUL, into buffer. Fails
    without touching buffer when nothing is selected, the entry does not exist, a store cannot be

@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,6 +10,7 @@
 
 #include "vlregut/names.h"
 #include "vlregut/store.h"
+#include "vlregut/win32_scoped.h"
 
 namespace vlregut {
 namespace {
@@ -26,7 +28,7 @@ struct Place {
     const char* subKey;
 };
 
-Place placeOf(Layer layer) {
+Place PlaceOf(Layer layer) {
     if (layer == Layer::System) {
         return {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE\\SOFTWARE\\vlregut\\Products",
                 "SOFTWARE\\vlregut\\Products"};
@@ -35,26 +37,8 @@ Place placeOf(Layer layer) {
             "Software\\vlregut\\Products"};
 }
 
-class Key {
-  public:
-    Key() = default;
-    ~Key() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-
-    HKEY get() const { return key_; }
-    HKEY* out() { return &key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
 // Registry names may hold control characters; a message stays on one line.
-std::string printable(std::string_view name) {
+std::string Printable(std::string_view name) {
     std::string text(name);
     for (char& c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
@@ -64,7 +48,7 @@ std::string printable(std::string_view name) {
     return text;
 }
 
-std::string systemMessage(DWORD code) {
+std::string SystemMessage(DWORD code) {
     char text[256];
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, code, 0, text, sizeof text, nullptr);
@@ -73,20 +57,20 @@ std::string systemMessage(DWORD code) {
                                 message.back() == '\r' || message.back() == '\n')) {
         message.pop_back();
     }
-    return message.empty() ? "error " + std::to_string(code) : printable(message);
+    return message.empty() ? "error " + std::to_string(code) : Printable(message);
 }
 
-std::string describe(const std::string& place, std::string_view what, LSTATUS code) {
-    return place + ": " + std::string(what) + ": " + systemMessage(static_cast<DWORD>(code));
+std::string Describe(const std::string& place, std::string_view what, LSTATUS code) {
+    return place + ": " + std::string(what) + ": " + SystemMessage(static_cast<DWORD>(code));
 }
 
-bool fault(const std::string& place, const std::string& what, std::string& error) {
+bool Fault(const std::string& place, const std::string& what, std::string& error) {
     error = place + ": " + what;
     return false;
 }
 
 // Fetches the name, type and data of a value; data too long to fetch comes back over-long.
-LSTATUS enumValue(HKEY key, DWORD index, std::string& name, DWORD& type, std::string& data) {
+LSTATUS EnumValue(HKEY key, DWORD index, std::string& name, DWORD& type, std::string& data) {
     name.resize(kValueNameBytes);
     DWORD nameSize = kValueNameBytes;
     data.resize(kValueBytes);
@@ -110,8 +94,8 @@ LSTATUS enumValue(HKEY key, DWORD index, std::string& name, DWORD& type, std::st
 }
 
 // What the INI parser refuses is refused here too, so both platforms store the same things.
-std::string valueFault(const std::string& name, DWORD type, const std::string& data) {
-    if (!isValidEntryName(name)) {
+std::string ValueFault(const std::string& name, DWORD type, const std::string& data) {
+    if (!IsValidEntryName(name)) {
         return "invalid entry name";
     }
     if (type != REG_SZ) {
@@ -120,55 +104,55 @@ std::string valueFault(const std::string& name, DWORD type, const std::string& d
     if (data.size() > kMaxValueLength) {
         return "longer than 255 bytes";
     }
-    if (!isValidValue(data)) {
+    if (!IsValidValue(data)) {
         return "line break or NUL byte";
     }
     return {};
 }
 
-bool readProduct(HKEY key, const std::string& product, const std::string& place, ini::Document& doc,
+bool ReadProduct(HKEY key, const std::string& product, const std::string& place, ini::Document& doc,
                  std::string& error) {
     // A product is a flat list of entries; a nested key would be lost on removal.
     char sub[512];
     DWORD subSize = sizeof sub;
     LSTATUS status = RegEnumKeyExA(key, 0, sub, &subSize, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
-        return fault(place, "unexpected subkey", error);
+        return Fault(place, "unexpected subkey", error);
     }
     if (status != ERROR_NO_MORE_ITEMS) {
-        error = describe(place, "cannot read", status);
+        error = Describe(place, "cannot read", status);
         return false;
     }
-    ini::addSection(doc, product);
+    ini::AddSection(doc, product);
     std::string name;
     std::string data;
     DWORD type = 0;
     for (DWORD index = 0;; ++index) {
-        status = enumValue(key, index, name, type, data);
+        status = EnumValue(key, index, name, type, data);
         if (status == ERROR_NO_MORE_ITEMS) {
             return true;
         }
         if (status != ERROR_SUCCESS) {
-            error = describe(place, "cannot read", status);
+            error = Describe(place, "cannot read", status);
             return false;
         }
-        if (const std::string what = valueFault(name, type, data); !what.empty()) {
-            return fault(place + ": value " + printable(name), what, error);
+        if (const std::string what = ValueFault(name, type, data); !what.empty()) {
+            return Fault(place + ": value " + Printable(name), what, error);
         }
-        ini::setValue(doc, product, name, data);
+        ini::SetValue(doc, product, name, data);
     }
 }
 
 // A missing Products key is an empty layer.
-bool readLayer(const Place& place, ini::Document& doc, std::string& error) {
-    Key products;
-    LSTATUS status = RegOpenKeyExA(place.root, place.subKey, 0, KEY_READ | kView, products.out());
+bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
+    ScopedKey products;
+    LSTATUS status = RegOpenKeyExA(place.root, place.subKey, 0, KEY_READ | kView, products.Out());
     if (status == ERROR_FILE_NOT_FOUND) {
         doc = {};
         return true;
     }
     if (status != ERROR_SUCCESS) {
-        error = describe(place.path, "cannot open", status);
+        error = Describe(place.path, "cannot open", status);
         return false;
     }
     ini::Document read;
@@ -177,30 +161,30 @@ bool readLayer(const Place& place, ini::Document& doc, std::string& error) {
         char name[512];
         DWORD size = sizeof name;
         status =
-            RegEnumKeyExA(products.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+            RegEnumKeyExA(products.Get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) {
             break;
         }
         if (status != ERROR_SUCCESS) {
-            error = describe(place.path, "cannot read", status);
+            error = Describe(place.path, "cannot read", status);
             return false;
         }
         const std::string product(name, size);
-        const std::string where = place.path + "\\" + printable(product);
-        if (!isValidProductId(product)) {
-            return fault(where, "invalid product id", error);
+        const std::string where = place.path + "\\" + Printable(product);
+        if (!IsValidProductId(product)) {
+            return Fault(where, "invalid product id", error);
         }
-        Key key;
-        status = RegOpenKeyExA(products.get(), name, 0, KEY_READ | kView, key.out());
+        ScopedKey key;
+        status = RegOpenKeyExA(products.Get(), name, 0, KEY_READ | kView, key.Out());
         // Readers take no lock: a product removed meanwhile is simply gone.
         if (status == ERROR_FILE_NOT_FOUND) {
             continue;
         }
         if (status != ERROR_SUCCESS) {
-            error = describe(where, "cannot open", status);
+            error = Describe(where, "cannot open", status);
             return false;
         }
-        if (!readProduct(key.get(), product, where, read, error)) {
+        if (!ReadProduct(key.Get(), product, where, read, error)) {
             return false;
         }
     }
@@ -208,40 +192,21 @@ bool readLayer(const Place& place, ini::Document& doc, std::string& error) {
     return true;
 }
 
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-std::string userSid() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+std::string UserSid() {
+    ScopedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) {
         return {};
     }
-    const Handle token(raw);
     DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
     std::vector<char> buffer(size);
     char* text = nullptr;
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) ||
+    if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size) ||
         !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
         return {};
     }
-    std::string sid(text);
-    LocalFree(text);
-    return sid;
+    const ScopedLocal owned(text);
+    return text;
 }
 
 // Writers of the machine-wide layer are administrators or services, possibly in other sessions;
@@ -249,13 +214,13 @@ std::string userSid() {
 // them access, so nobody else can hold it or block its creation.
 class WriteLock {
   public:
-    bool acquire(Layer layer, std::string& error) {
+    bool Acquire(Layer layer, std::string& error) {
         std::string name = "Global\\vlregut-system-store";
         std::string access = "D:P(A;;GA;;;SY)(A;;GA;;;BA)";
         if (layer == Layer::User) {
-            const std::string sid = userSid();
+            const std::string sid = UserSid();
             if (sid.empty()) {
-                error = "cannot identify the user: " + systemMessage(GetLastError());
+                error = "cannot identify the user: " + SystemMessage(GetLastError());
                 return false;
             }
             name = "Local\\vlregut-user-store-" + sid;
@@ -264,92 +229,92 @@ class WriteLock {
         SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
         if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
                 access.c_str(), SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr)) {
-            error = name + ": cannot create lock: " + systemMessage(GetLastError());
+            error = name + ": cannot create lock: " + SystemMessage(GetLastError());
             return false;
         }
-        mutex_ = CreateMutexExA(&attributes, name.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
-        const DWORD failure = GetLastError();
-        LocalFree(attributes.lpSecurityDescriptor);
-        if (mutex_ == nullptr) {
-            error = name + ": cannot create lock: " + systemMessage(failure);
+        const ScopedLocal descriptor(attributes.lpSecurityDescriptor);
+        *m_mutex.Out() =
+            CreateMutexExA(&attributes, name.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+        if (m_mutex.Get() == nullptr) {
+            error = name + ": cannot create lock: " + SystemMessage(GetLastError());
             return false;
         }
         // An abandoned mutex is still ours: its holder died between two atomic value writes.
         const auto wait = std::chrono::milliseconds(kLockWait).count();
-        const DWORD waited = WaitForSingleObject(mutex_, static_cast<DWORD>(wait));
-        held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        const DWORD waited = WaitForSingleObject(m_mutex.Get(), static_cast<DWORD>(wait));
+        m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
         if (waited == WAIT_TIMEOUT) {
             error = name + ": another process holds the lock; gave up after " +
                     std::to_string(kLockWait.count()) + " seconds";
-        } else if (!held_) {
-            error = name + ": cannot lock: " + systemMessage(GetLastError());
+        } else if (!m_held) {
+            error = name + ": cannot lock: " + SystemMessage(GetLastError());
         }
-        return held_;
+        return m_held;
     }
 
+    WriteLock() = default;
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
     ~WriteLock() {
-        if (held_) {
-            ReleaseMutex(mutex_);
-        }
-        if (mutex_ != nullptr) {
-            CloseHandle(mutex_);
+        if (m_held) {
+            ReleaseMutex(m_mutex.Get());
         }
     }
 
   private:
-    HANDLE mutex_ = nullptr;
-    bool held_ = false;
+    ScopedHandle m_mutex;
+    bool m_held = false;
 };
 
-bool writeProduct(HKEY products, const std::string& product, const ini::Document& before,
+bool WriteProduct(HKEY products, const std::string& product, const ini::Document& before,
                   const ini::Document& after, const std::string& place, std::string& error) {
-    const bool existed = ini::findSection(before, product).has_value();
-    const ini::Entries wanted = ini::entries(after, product);
-    const ini::Entries old = ini::entries(before, product);
+    const bool existed = ini::FindSection(before, product).has_value();
+    const ini::Entries wanted = ini::EntriesOf(after, product);
+    const ini::Entries old = ini::EntriesOf(before, product);
     // Edits keep spelling and order, so an untouched product compares equal.
     if (existed && wanted == old) {
         return true;
     }
-    const std::string where = place + "\\" + printable(product);
+    const std::string where = place + "\\" + Printable(product);
     // A name the registry folds together with an existing one (a non-ASCII letter in the other
     // case) would silently change that key or value instead of adding a new one.
     const std::string clash = "the registry has it under a spelling that differs beyond A-Z case";
-    Key key;
+    ScopedKey key;
     DWORD disposition = 0;
     if (const LSTATUS status = RegCreateKeyExA(products, product.c_str(), 0, nullptr, 0,
                                                KEY_QUERY_VALUE | KEY_SET_VALUE | kView, nullptr,
-                                               key.out(), &disposition);
+                                               key.Out(), &disposition);
         status != ERROR_SUCCESS) {
-        error = describe(where, "cannot create", status);
+        error = Describe(where, "cannot create", status);
         return false;
     }
     if (!existed && disposition == REG_OPENED_EXISTING_KEY) {
-        return fault(where, clash, error);
+        return Fault(where, clash, error);
     }
     for (const auto& [name, value] : wanted) {
-        const auto previous = ini::findValue(before, product, name);
+        const auto previous = ini::FindValue(before, product, name);
         if (previous == value) {
             continue;
         }
-        if (!previous && RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr,
+        if (!previous && RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr,
                                           nullptr) == ERROR_SUCCESS) {
-            return fault(where + ": value " + printable(name), clash, error);
+            return Fault(where + ": value " + Printable(name), clash, error);
         }
-        if (const LSTATUS status = RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
+        if (const LSTATUS status = RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
                                                   reinterpret_cast<const BYTE*>(value.c_str()),
                                                   static_cast<DWORD>(value.size() + 1));
             status != ERROR_SUCCESS) {
-            error = describe(where + ": value " + printable(name), "cannot set", status);
+            error = Describe(where + ": value " + Printable(name), "cannot set", status);
             return false;
         }
     }
     for (const auto& [name, value] : old) {
-        if (ini::findValue(after, product, name)) {
+        if (ini::FindValue(after, product, name)) {
             continue;
         }
-        if (const LSTATUS status = RegDeleteValueA(key.get(), name.c_str());
+        if (const LSTATUS status = RegDeleteValueA(key.Get(), name.c_str());
             status != ERROR_SUCCESS) {
-            error = describe(where + ": value " + printable(name), "cannot delete", status);
+            error = Describe(where + ": value " + Printable(name), "cannot delete", status);
             return false;
         }
     }
@@ -358,28 +323,28 @@ bool writeProduct(HKEY products, const std::string& product, const ini::Document
 
 // Only what differs is written, each value on its own: the registry replaces one value
 // atomically, and one edit of the library or the tool changes at most one value or one key.
-bool writeChanges(const Place& place, const ini::Document& before, const ini::Document& after,
+bool WriteChanges(const Place& place, const ini::Document& before, const ini::Document& after,
                   std::string& error) {
-    Key products;
+    ScopedKey products;
     if (const LSTATUS status =
             RegCreateKeyExA(place.root, place.subKey, 0, nullptr, 0, KEY_READ | KEY_WRITE | kView,
-                            nullptr, products.out(), nullptr);
+                            nullptr, products.Out(), nullptr);
         status != ERROR_SUCCESS) {
-        error = describe(place.path, "cannot create", status);
+        error = Describe(place.path, "cannot create", status);
         return false;
     }
-    for (const std::string& product : ini::sections(before)) {
-        if (ini::findSection(after, product)) {
+    for (const std::string& product : ini::Sections(before)) {
+        if (ini::FindSection(after, product)) {
             continue;
         }
-        if (const LSTATUS status = RegDeleteKeyExA(products.get(), product.c_str(), kView, 0);
+        if (const LSTATUS status = RegDeleteKeyExA(products.Get(), product.c_str(), kView, 0);
             status != ERROR_SUCCESS) {
-            error = describe(place.path + "\\" + printable(product), "cannot delete", status);
+            error = Describe(place.path + "\\" + Printable(product), "cannot delete", status);
             return false;
         }
     }
-    for (const std::string& product : ini::sections(after)) {
-        if (!writeProduct(products.get(), product, before, after, place.path, error)) {
+    for (const std::string& product : ini::Sections(after)) {
+        if (!WriteProduct(products.Get(), product, before, after, place.path, error)) {
             return false;
         }
     }
@@ -388,31 +353,49 @@ bool writeChanges(const Place& place, const ini::Document& before, const ini::Do
 
 class Win32Store final : public Store {
   public:
-    bool read(Layer layer, Snapshot& doc, std::string& error) override {
+    Result Read(Layer layer, Snapshot& doc) override {
         auto read = std::make_shared<ini::Document>();
         doc = read;
-        return readLayer(placeOf(layer), *read, error);
+        std::string error;
+        return ReadLayer(PlaceOf(layer), *read, error) ? Result{} : Failure(error);
     }
 
-    bool update(Layer layer, const Edit& edit, std::string& error) override {
-        const Place place = placeOf(layer);
+    Result Update(Layer layer, const Edit& edit) override {
+        const Place place = PlaceOf(layer);
         WriteLock lock;
         ini::Document before;
-        if (!lock.acquire(layer, error) || !readLayer(place, before, error)) {
-            return false;
+        std::string error;
+        if (!lock.Acquire(layer, error) || !ReadLayer(place, before, error)) {
+            return Failure(error);
         }
         ini::Document after = before;
-        return !edit(after) || writeChanges(place, before, after, error);
+        if (edit(after) && !WriteChanges(place, before, after, error)) {
+            return Failure(error);
+        }
+        return {};
+    }
+
+    std::string Location(Layer layer, std::string_view product) override {
+        std::string key = PlaceOf(layer).path;
+        return product.empty() ? key : key + "\\" + Printable(product);
     }
 };
 
 }  // namespace
 
-std::unique_ptr<Store> openDefaultStore() {
+std::unique_ptr<Store> OpenDefaultStore() {
     return std::make_unique<Win32Store>();
 }
 
-const char* layerLocations() {
+void Diagnose(std::string_view line) {
+    std::string text(line);
+    text += '\n';
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+    OutputDebugStringA(text.c_str());
+}
+
+const char* LayerLocations() {
     return "The user's layer is the registry key\n"
            "HKEY_CURRENT_USER\\Software\\vlregut\\Products; the machine-wide layer is\n"
            "HKEY_LOCAL_MACHINE\\SOFTWARE\\vlregut\\Products (64-bit view). Each product is a\n"

@@ -97,7 +97,7 @@ FakePlatform::~FakePlatform() {
 }
 
 // The component's C interface over the fake registry.
-int VlRegInitializeProduct(char* productId, int flags) {
+int VlRegInitializeProduct(const char* productId, int flags) {
     FakeRegistry& registry = Registry();
     registry.calls.push_back("init " + CString(productId));
     registry.selected.clear();

@@ -1,8 +1,7 @@
 // The install registry's store format on arbitrary texts: a text that parses is written back byte
-// for byte and reads back the same, with valid names only; the same text with every line indented
-// by a blank, which no line of it is read the parser's quicker way, parses alike or fails at the
-// same line alike; setting a valid value changes that value and nothing else, and the edited
-// lines read as the text they make does when parsed.
+// for byte and holds valid names only; the same text with every line indented by a blank, which
+// keeps the parser off its quicker way, parses alike or fails at the same line alike; setting a
+// valid value changes that value and nothing else, and the edited text reads back the same.
 //
 // The input is PRODUCT NUL ENTRY NUL VALUE NUL TEXT, the edit and the store's text; without three
 // NULs it is all text and the edit is the usual DocsDir one.
@@ -20,49 +19,28 @@
 
 namespace {
 
-using vlregut::ini::Document;
-using vlregut::ini::Entries;
-
-struct Edit {
-    std::string_view product = "Suite";
-    std::string_view entry = "DocsDir";
-    std::string_view value = "/opt/suite/docs";
-};
+namespace ini = vlregut::ini;
 
 // Everything a store says: its sections in order, each with its entries in order.
-using Contents = std::vector<std::pair<std::string, Entries>>;
+using Contents = std::vector<std::pair<std::string, ini::Entries>>;
 
-Contents ContentsOf(const Document& doc) {
+Contents ContentsOf(const ini::Document& doc) {
     Contents contents;
-    for (const std::string& section : vlregut::ini::sections(doc)) {
-        FUZZ_CHECK(vlregut::isValidProductId(section));
-        contents.emplace_back(section, vlregut::ini::entries(doc, section));
+    for (const std::string& section : ini::Sections(doc)) {
+        FUZZ_CHECK(vlregut::IsValidProductId(section));
+        contents.emplace_back(section, ini::EntriesOf(doc, section));
         for (const auto& [name, value] : contents.back().second) {
-            FUZZ_CHECK(vlregut::isValidEntryName(name));
+            FUZZ_CHECK(vlregut::IsValidEntryName(name));
         }
     }
     return contents;
 }
 
-// What the store should say after the edit: the value replaced in place, or the entry added at
-// the end of its section, or the section added at the end.
-Contents Edited(Contents contents, const Edit& edit) {
-    for (auto& [section, entries] : contents) {
-        if (!vlregut::sameName(section, edit.product)) {
-            continue;
-        }
-        for (auto& [name, value] : entries) {
-            if (vlregut::sameName(name, edit.entry)) {
-                value = edit.value;
-                return contents;
-            }
-        }
-        entries.emplace_back(edit.entry, edit.value);
-        return contents;
-    }
-    contents.emplace_back(edit.product,
-                          Entries{{std::string(edit.entry), std::string(edit.value)}});
-    return contents;
+// Parses a text that must parse, and checks that it is written back unchanged.
+Contents Reparse(const std::string& text) {
+    ini::Document doc;
+    FUZZ_CHECK(!ini::Parse(text, doc) && ini::Serialise(doc) == text);
+    return ContentsOf(doc);
 }
 
 // The text with a blank before each line, after any byte order mark.
@@ -76,57 +54,56 @@ std::string Indented(std::string_view text) {
     return indented;
 }
 
-// Parses a text that must parse, and checks that it is written back unchanged.
-Document Reparse(const std::string& text) {
-    Document doc;
-    FUZZ_CHECK(!vlregut::ini::parse(text, doc));
-    FUZZ_CHECK(vlregut::ini::serialise(doc) == text);
-    return doc;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string_view input(reinterpret_cast<const char*>(data), size);
-    Edit edit;
-    const std::size_t first = input.find('\0');
-    const std::size_t second =
-        first == std::string_view::npos ? first : input.find('\0', first + 1);
-    const std::size_t third =
-        second == std::string_view::npos ? second : input.find('\0', second + 1);
-    if (third != std::string_view::npos) {
-        edit = {input.substr(0, first), input.substr(first + 1, second - first - 1),
-                input.substr(second + 1, third - second - 1)};
-        input.remove_prefix(third + 1);
-    }
     // Parsed in place: libFuzzer's copy of the input is exactly sized, so AddressSanitizer
     // catches a read past the text.
-    const std::string_view text = input;
-
-    Document doc;
-    Document indented;
-    const auto error = vlregut::ini::parse(text, doc);
-    const auto indentedError = vlregut::ini::parse(Indented(text), indented);
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::string_view edit[3] = {"Suite", "DocsDir", "/opt/suite/docs"};  // product, entry, value
+    if (std::count(text.begin(), text.end(), '\0') >= 3) {
+        for (std::string_view& part : edit) {
+            part = text.substr(0, text.find('\0'));
+            text.remove_prefix(part.size() + 1);
+        }
+    }
+    ini::Document doc;
+    const auto error = ini::Parse(text, doc);
+    const std::string indented = Indented(text);
+    ini::Document indentedDoc;
+    const auto indentedError = ini::Parse(indented, indentedDoc);
     FUZZ_CHECK(error.has_value() == indentedError.has_value());
     if (error) {
-        FUZZ_CHECK(error->line >= 1);
-        FUZZ_CHECK(error->line == indentedError->line && error->message == indentedError->message);
-        FUZZ_CHECK(vlregut::ini::serialise(doc).empty());
+        FUZZ_CHECK(error->line >= 1 && error->line == indentedError->line &&
+                   error->message == indentedError->message && ini::Serialise(doc).empty());
         return 0;
     }
-    FUZZ_CHECK(vlregut::ini::serialise(doc) == text);
-    const Contents contents = ContentsOf(doc);
-    FUZZ_CHECK(ContentsOf(indented) == contents);
-    FUZZ_CHECK(ContentsOf(Reparse(vlregut::ini::serialise(doc))) == contents);
-
-    if (!vlregut::isValidProductId(edit.product) || !vlregut::isValidEntryName(edit.entry) ||
-        !vlregut::isValidValue(edit.value)) {
+    Contents contents = ContentsOf(doc);
+    FUZZ_CHECK(ini::Serialise(doc) == text && ContentsOf(indentedDoc) == contents);
+    const auto [product, entry, value] = edit;
+    if (!vlregut::IsValidProductId(product) || !vlregut::IsValidEntryName(entry) ||
+        !vlregut::IsValidValue(value)) {
         return 0;
     }
-    const bool changed = vlregut::ini::setValue(doc, edit.product, edit.entry, edit.value);
-    const std::string edited = vlregut::ini::serialise(doc);
+    // Expected: the value replaced in place, or the entry added at the end of its section, or
+    // the section added at the end.
+    const auto section = std::find_if(contents.begin(), contents.end(), [&](const auto& s) {
+        return vlregut::SameName(s.first, product);
+    });
+    ini::Entries& entries =
+        section != contents.end()
+            ? section->second
+            : contents.emplace_back(std::string(product), ini::Entries{}).second;
+    const auto old = std::find_if(entries.begin(), entries.end(),
+                                  [&](const auto& e) { return vlregut::SameName(e.first, entry); });
+    if (old == entries.end()) {
+        entries.emplace_back(entry, value);
+    } else {
+        old->second = value;
+    }
+    const bool changed = ini::SetValue(doc, product, entry, value);
+    const std::string edited = ini::Serialise(doc);
     FUZZ_CHECK(changed == (edited != text));
-    FUZZ_CHECK(ContentsOf(Reparse(edited)) == Edited(contents, edit));
-    FUZZ_CHECK(ContentsOf(doc) == Edited(contents, edit));
+    FUZZ_CHECK(Reparse(edited) == contents && ContentsOf(doc) == contents);
     return 0;
 }

@@ -9,11 +9,9 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/files.h"
-#include "vlregut/ini.h"
 #include "vlregut/store.h"
 #include "vlregut/vlregut.h"
 
@@ -32,20 +30,20 @@ inline const std::string kSuite = kPrefix + "Suite";
 
 #ifdef _WIN32
 inline const std::string kEol = "\r\n";  // how the tool ends its lines
+inline const std::string kKeys[] = {"HKEY_CURRENT_USER\\Software\\vlregut\\Products",
+                                    "HKEY_LOCAL_MACHINE\\SOFTWARE\\vlregut\\Products"};
 
 class StoreTest : public testing::Test {
   protected:
     void SetUp() override {
         TearDown();
-        if (support::CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\vlregut\\Products") ==
-            ERROR_ACCESS_DENIED) {
+        if (support::CreateKey(HKEY_LOCAL_MACHINE, kKeys[1].substr(19)) == ERROR_ACCESS_DENIED) {
             GTEST_SKIP() << "needs write access to HKEY_LOCAL_MACHINE: run elevated or under Wine";
         }
     }
     void TearDown() override {
-        for (const auto& [root, key] :
-             {std::pair<HKEY, std::string>{HKEY_CURRENT_USER, "Software\\vlregut\\Products"},
-              {HKEY_LOCAL_MACHINE, "SOFTWARE\\vlregut\\Products"}}) {
+        for (const auto& [root, key] : {std::pair{HKEY_CURRENT_USER, kKeys[0].substr(18)},
+                                        std::pair{HKEY_LOCAL_MACHINE, kKeys[1].substr(19)}}) {
             for (const std::string& name : support::SubKeys(root, key)) {
                 if (name.starts_with(kPrefix)) {
                     support::DeleteKey(root, key + "\\" + name);
@@ -53,9 +51,12 @@ class StoreTest : public testing::Test {
             }
         }
     }
+    // The key of the layer, or of the product's values in it.
+    static std::string Where(Layer layer, const std::string& product = {}) {
+        return kKeys[layer == Layer::User ? 0 : 1] + (product.empty() ? "" : "\\" + product);
+    }
 };
 
-// Runs a program to its end.
 inline support::Outcome RunProgram(const char* program, const std::vector<std::string>& args,
                                    std::chrono::milliseconds = {}) {
     return support::Run(support::WindowsPath(program), args);
@@ -68,12 +69,14 @@ class StoreTest : public testing::Test {
     void SetUp() override {
         setenv("HOME", (m_root / "nohome").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (m_root / "home").c_str(), 1);
-        setenv("XDG_CONFIG_DIRS", (m_root / "sys1" + ":" + m_root / "sys2").c_str(), 1);
+        // Relative folders do not count; the machine-wide store is in the first folder that has
+        // one, or else in the last.
+        setenv("XDG_CONFIG_DIRS", (":relative:" + m_root / "sys1" + ":" + m_root / "sys2").c_str(),
+               1);
     }
     std::string UserFile() const { return m_root / "home/vlregut/registry.ini"; }
-    // New machine-wide stores go in the last folder.
-    std::string SystemFile(const char* folder = "sys2") const {
-        return m_root / folder + "/vlregut/registry.ini";
+    std::string Where(Layer layer, const std::string& = {}) const {
+        return layer == Layer::User ? UserFile() : m_root / "sys2/vlregut/registry.ini";
     }
 
     support::TempFolder m_root{"vlregut-test"};
@@ -100,19 +103,15 @@ inline support::Outcome Vlreg(const std::vector<std::string>& args) {
 // Creates the product in the layer, with the entry when one is named.
 inline void Put(Layer layer, const std::string& product, const std::string& entry = {},
                 const std::string& value = {}) {
-    std::string error;
-    vlregut::openDefaultStore()->update(
-        layer,
-        [&](vlregut::ini::Document& doc) {
-            return entry.empty() ? vlregut::ini::addSection(doc, product)
-                                 : vlregut::ini::setValue(doc, product, entry, value);
-        },
-        error);
-    ASSERT_EQ(error, "") << product;
+    const auto put = vlregut::OpenDefaultStore()->Update(layer, [&](vlregut::ini::Document& doc) {
+        return entry.empty() ? vlregut::ini::AddSection(doc, product)
+                             : vlregut::ini::SetValue(doc, product, entry, value);
+    });
+    ASSERT_EQ(put.message, "") << product;
 }
 
-inline bool SelectProduct(std::string product) {
-    return VlRegInitializeProduct(product.data(), 0) != 0;
+inline bool SelectProduct(const std::string& product) {
+    return VlRegInitializeProduct(product.c_str(), 0) != 0;
 }
 
 // The selected product's value, or "<failed>".
@@ -121,19 +120,17 @@ inline std::string Get(const std::string& entry) {
     return VlRegGetInstallDir(entry.c_str(), buffer, sizeof buffer) ? buffer : "<failed>";
 }
 
-// Compiled as C.
-extern "C" int SelectFromC(char* product);
+extern "C" int SelectFromC(const char* product);  // compiled as C
 
 // A store that cannot be read: each library call and tool command fails with this one-line
 // report, and `store` (what it holds) stays as it was. A product must be selected.
 inline void ExpectUnusable(const std::string& report, const std::function<std::string()>& store) {
     const std::string before = store();
-    std::string product = kSuite;
     char buffer[256];
     for (const auto& call : std::initializer_list<std::function<int()>>{
              [] { return VlRegSetInstallDir("DocsDir", "/new"); },
              [&] { return VlRegGetInstallDir("DocsDir", buffer, sizeof buffer); },
-             [&] { return SelectFromC(product.data()); }}) {
+             [] { return SelectFromC(kSuite.c_str()); }}) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(call(), 0) << report;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "vlregut: " + report + "\n");
