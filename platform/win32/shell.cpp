@@ -2,20 +2,17 @@
 
 #include <windows.h>
 // after windows.h, which it builds on
-#include <objbase.h>
 #include <shellapi.h>
+
+#include "platform/win32/scoped.h"
 
 namespace platform {
 
 int Win32Shell::OpenDocument(const CString& path) {
     // Shell extensions that open documents may need COM on the calling thread.
-    const HRESULT initialised =
-        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const HINSTANCE result =
         ::ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    if (SUCCEEDED(initialised)) {
-        ::CoUninitialize();
-    }
     // The result is a code, not a handle: its low 32 bits, signed.
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/win32/scoped.h"
+
 // The interface's own MessageBox, not the header's macro for the 8-bit or wide function.
 #undef MessageBox
 
@@ -24,25 +26,6 @@ std::wstring Widen(const CString& text) {
                           length);
     return wide;
 }
-
-template <typename T>
-class ComPtr {
-  public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() {
-        if (m_p != nullptr) {
-            m_p->Release();
-        }
-    }
-    T** operator&() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* get() const { return m_p; }
-
-  private:
-    T* m_p = nullptr;
-};
 
 FILEOPENDIALOGOPTIONS OptionsFor(const FileOpenRequest& request) {
     FILEOPENDIALOGOPTIONS options = FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
@@ -138,12 +121,8 @@ DialogResult Win32UserInterface::MessageBox(const CString& text, const CString& 
 }
 
 DialogResult Win32UserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
-    const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const DialogResult result = ShowDialog(request, chosenPath);
-    if (SUCCEEDED(initialised)) {
-        ::CoUninitialize();
-    }
-    return result;
+    const ComApartment com(COINIT_APARTMENTTHREADED);
+    return ShowDialog(request, chosenPath);
 }
 
 }  // namespace platform

@@ -41,6 +41,24 @@ const Row kRows[] = {
     {"AskedStoredOpened", "Other/guide.pdf", "{root}/Other/guide.pdf\n", true, "", "",
      "Can't find {root}/Help Files/guide.pdf. Specify the path for guide.pdf.\n", "{root}/Other\n",
      true},
+    // Every step told, the same session otherwise.
+    {"Debug", "Other/guide.pdf", "{root}/Other/guide.pdf\n", true, "SUITEHELP_DEBUG=1", "",
+     "suitehelp: launch option: -vellum\n"
+     "suitehelp: launch configuration {root}/help.cfg: read\n"
+     "suitehelp: document-name file {root}/names: read\n"
+     "suitehelp: document name: guide.pdf\n"
+     "suitehelp: product SuiteWriter: known to the component\n"
+     "suitehelp: documents folder: {root}/Help Files\n"
+     "suitehelp: document: {root}/Help Files/guide.pdf: missing\n"
+     "suitehelp: dialog: console (SUITEHELP_UI=console)\n"
+     "Can't find {root}/Help Files/guide.pdf. Specify the path for guide.pdf.\n"
+     "suitehelp: dialog answer: {root}/Other/guide.pdf\n"
+     "suitehelp: stored documents folder: {root}/Other\n"
+     "suitehelp: product SuiteWriter: known to the component\n"
+     "suitehelp: documents folder: {root}/Other\n"
+     "suitehelp: document: {root}/Other/guide.pdf: exists\n"
+     "suitehelp: launch: file://{root}/Other/guide.pdf\n"
+     "suitehelp: launch result: handed over\n", "{root}/Other\n", true},
     // GIO's failures with the shell's texts: no application for the type; one that cannot be
     // started (GLib starts it through the helper named here); an error the shell has no code for
     // (GLib asks the desktop portal, and there is no session bus to reach it).
