@@ -48,34 +48,30 @@ TEST_F(LaunchConfigurationTest, ReadsOnlyForALaunchOptionAndAFile) {
     EXPECT_EQ(Fields(), "|DOCS.PDF|");
 }
 
-struct FormatCase {
-    const char* name;
-    std::string config;
-    std::string docNameFile;
-    std::string productId;
-};
-
-class LineRulesTest : public LaunchConfigurationTest,
-                      public testing::WithParamInterface<FormatCase> {};
-
-TEST_P(LineRulesTest, TakesPositionalLines) {
-    Read(GetParam().config);
-    EXPECT_EQ(read.docNameFile, GetParam().docNameFile);
-    EXPECT_EQ(read.productId, GetParam().productId);
+TEST_F(LaunchConfigurationTest, TakesPositionalLines) {
+    struct {
+        std::string config;
+        std::string docNameFile;
+        std::string productId;
+    } cases[] = {
+        {"names.txt\r\nskipped\r\nPROD\r\n", "names.txt", "PROD"},
+        {"only line", "only line", ""},
+        {"a\nb\nPROD\r", "a", "PROD\r"},  // the last line keeps its CR
+        {"a\r\r\nb\nPROD\r\r\n", "a\r", "PROD\r"},
+        {"\r\nskipped\nPROD", "", "PROD"},
+        {std::string("a\nb\0\nPROD\n", 10), "a", ""},  // a NUL ends the text
+        {"a\nb\n" + std::string(1100, 'x'), "a", std::string(1020, 'x')},
+        {std::string(1024, '\n') + "a\nb\nPROD\n", "", ""},  // nothing after 1024 bytes
+    };
+    for (const auto& c : cases) {
+        Read(c.config);
+        EXPECT_EQ(read.docNameFile + "|" + read.productId, c.docNameFile + "|" + c.productId)
+            << c.config;
+    }
+    CString text = "a\nb", first;
+    CMainWindow::TakeFirstLine(text, first);  // the window's own name for the same rule
+    EXPECT_EQ(first + "|" + text, "a|b");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LineRulesTest,
-    testing::Values(
-        FormatCase{"crlf", "names.txt\r\nskipped\r\nPROD\r\n", "names.txt", "PROD"},
-        FormatCase{"single_line", "only line", "only line", ""},
-        FormatCase{"last_line_keeps_cr", "a\nb\nPROD\r", "a", "PROD\r"},
-        FormatCase{"two_crs_lose_one", "a\r\r\nb\nPROD\r\r\n", "a\r", "PROD\r"},
-        FormatCase{"empty_first_line", "\r\nskipped\nPROD", "", "PROD"},
-        FormatCase{"nul_ends_text", std::string("a\nb\0\nPROD\n", 10), "a", ""},
-        FormatCase{"cut_at_1024", "a\nb\n" + std::string(1100, 'x'), "a", std::string(1020, 'x')},
-        FormatCase{"nothing_after_1024", std::string(1024, '\n') + "a\nb\nPROD\n", "", ""}),
-    [](const testing::TestParamInfo<FormatCase>& param) { return param.param.name; });
 
 TEST_F(LaunchConfigurationTest, UnreadableConfigurationLeavesDefaults) {
     ReadArguments({"-vellum", (dir / "absent.cfg").c_str()});
@@ -128,16 +124,6 @@ TEST_F(LaunchConfigurationTest, DocumentNameFileGivesTheDocumentName) {
     Read("names.txt\n\nPROD\n");
     std::filesystem::current_path(previous);
     EXPECT_EQ(read.docFile, "rel.pdf");
-}
-
-TEST(TakeFirstLineTest, EmptyTextLeavesTheDestination) {
-    CString text;
-    CString destination = "kept";
-    CMainWindow::TakeFirstLine(text, destination);
-    EXPECT_EQ(destination, "kept");
-    text = "\n";
-    CMainWindow::TakeFirstLine(text, destination);
-    EXPECT_EQ(destination + text, "");
 }
 
 }  // namespace
