@@ -66,53 +66,42 @@ TEST_F(SessionTest, OpensFromTheFolderJustChosen) {
     EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
-struct ResultCase {
-    int result;
-    const char* docFile;
-    const char* message;
-};
-
-class ShellResultTest : public testing::TestWithParam<ResultCase> {};
-
-TEST_P(ShellResultTest, ShowsTheMessageForTheResult) {
-    const CString fullPath = CString("C:\\100%1 Done\\") + GetParam().docFile;
-    EXPECT_EQ(docs::ShellResultMessage(GetParam().result, GetParam().docFile, fullPath),
-              GetParam().message)
-        << "result " << GetParam().result << ", " << GetParam().docFile;
-}
-
-constexpr char kDefault[] = "Error occurred in excecuting the application";
-constexpr char kNoReader[] =
-    "Acrobat Reader is not installed.\nPlease install Acrobat Reader before executing this "
-    "operation.";
-
 // The path holds "%1" and "%." of its own: they are shown as they stand.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ShellResultTest,
-    testing::Values(
-        ResultCase{0, "docs.pdf", "The operating system is out of memory or resources."},
-        ResultCase{2, "docs.pdf", "The specified file C:\\100%1 Done\\docs.pdf was not found."},
-        ResultCase{3, "docs.pdf", "The specified file C:\\100%1 Done\\docs.pdf was not found."},
-        ResultCase{11, "%.pdf", "The specified file C:\\100%1 Done\\%.pdf is invalid."},
-        ResultCase{5, "docs.pdf",
-                   "The operating system denied access to the specified file.\n"
-                   "File Name: C:\\100%1 Done\\docs.pdf."},
-        ResultCase{27, "docs.pdf",
-                   "The file name association is incomplete or invalid.\n"
-                   "File Name: C:\\100%1 Done\\docs.pdf."},
-        ResultCase{31, "DOCS.PDF", kNoReader}, ResultCase{31, "docs.pdf", kNoReader},
-        ResultCase{31, "manual.pdf.bak", kNoReader},
-        ResultCase{31, "docs.txt",
-                   "There is no application associated with the given file name extension.\n"
-                   "File Name: C:\\100%1 Done\\docs.txt."},
-        ResultCase{31, ".pdf.pdf",
-                   "There is no application associated with the given file name extension.\n"
-                   "File Name: C:\\100%1 Done\\.pdf.pdf."},
-        ResultCase{8, "docs.pdf", "There was not enough memory to complete the operation."},
-        ResultCase{26, "docs.pdf",
-                   "A sharing violation occurred.\nFile Name: C:\\100%1 Done\\docs.pdf."},
-        ResultCase{1, "docs.pdf", kDefault}, ResultCase{29, "docs.pdf", kDefault},
-        ResultCase{32, "docs.pdf", kDefault}, ResultCase{-5, "docs.pdf", kDefault},
-        ResultCase{33, "docs.pdf", ""}, ResultCase{42, "docs.pdf", ""}));
+TEST(ShellResultTest, ShowsTheMessageForTheResult) {
+    const char* const noReader =
+        "Acrobat Reader is not installed.\nPlease install Acrobat Reader before executing this "
+        "operation.";
+    const char* const noApplication =
+        "There is no application associated with the given file name extension.\n";
+    const char* const failed = "Error occurred in excecuting the application";
+    struct {
+        int result;
+        const char* docFile;
+        std::string message;
+    } cases[] = {
+        // clang-format off
+        {0, "docs.pdf", "The operating system is out of memory or resources."},
+        {2, "docs.pdf", "The specified file C:\\100%1 Done\\docs.pdf was not found."},
+        {3, "docs.pdf", "The specified file C:\\100%1 Done\\docs.pdf was not found."},
+        {11, "%.pdf", "The specified file C:\\100%1 Done\\%.pdf is invalid."},
+        {5, "docs.pdf", "The operating system denied access to the specified file.\n"
+                        "File Name: C:\\100%1 Done\\docs.pdf."},
+        {27, "docs.pdf", "The file name association is incomplete or invalid.\n"
+                         "File Name: C:\\100%1 Done\\docs.pdf."},
+        {31, "DOCS.PDF", noReader}, {31, "docs.pdf", noReader}, {31, "manual.pdf.bak", noReader},
+        {31, "docs.txt", noApplication + std::string("File Name: C:\\100%1 Done\\docs.txt.")},
+        {31, ".pdf.pdf", noApplication + std::string("File Name: C:\\100%1 Done\\.pdf.pdf.")},
+        {8, "docs.pdf", "There was not enough memory to complete the operation."},
+        {26, "docs.pdf", "A sharing violation occurred.\nFile Name: C:\\100%1 Done\\docs.pdf."},
+        {1, "docs.pdf", failed}, {29, "docs.pdf", failed}, {32, "docs.pdf", failed},
+        {-5, "docs.pdf", failed}, {33, "docs.pdf", ""}, {42, "docs.pdf", ""},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const CString fullPath = CString("C:\\100%1 Done\\") + c.docFile;
+        EXPECT_EQ(docs::ShellResultMessage(c.result, c.docFile, fullPath), c.message)
+            << "result " << c.result << ", " << c.docFile;
+    }
+}
 
 }  // namespace
