@@ -66,8 +66,7 @@ Outcome Run(const std::string& program, const std::vector<std::string>& args) {
             return {};
         }
     }
-    const Handle process(info.hProcess, &CloseHandle);
-    const Handle thread(info.hThread, &CloseHandle);
+    const Handle process(info.hProcess, &CloseHandle), thread(info.hThread, &CloseHandle);
     DWORD status = 0;
     if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(process.get(), &status)) {
@@ -108,11 +107,13 @@ bool SetValue(HKEY root, const std::string& key, const std::string& name, DWORD 
 }
 
 std::optional<std::string> GetString(HKEY root, const std::string& key, const std::string& name) {
-    char value[1024];  // a longer value is not read
+    char value[1024];  // a longer value is refused
     DWORD size = sizeof value;
-    const LSTATUS status =
-        RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size);
-    return status == ERROR_SUCCESS ? std::optional<std::string>(value) : std::nullopt;
+    if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 std::vector<Value> Values(HKEY root, const std::string& key) {

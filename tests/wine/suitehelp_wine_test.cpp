@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <memory>
-#include <regex>
 
 #include "support/win32.h"
 
@@ -150,23 +148,5 @@ TEST_P(Wine, Launch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Wine, testing::ValuesIn(kRows), support::CaseName);
-
-TEST(SuiteHelpManifest, RunsAsInvokerAndIsDpiAware) {
-    const std::unique_ptr<HINSTANCE__, decltype(&FreeLibrary)> module(
-        LoadLibraryExA((kBin + "suitehelp.exe").c_str(), nullptr,
-                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE),
-        &FreeLibrary);
-    ASSERT_TRUE(module);
-    const HRSRC resource = FindResourceA(module.get(), MAKEINTRESOURCEA(1), RT_MANIFEST);
-    ASSERT_NE(resource, nullptr) << "no RT_MANIFEST resource 1";
-    const std::string manifest(
-        static_cast<const char*>(LockResource(LoadResource(module.get(), resource))),
-        SizeofResource(module.get(), resource));
-    for (const char* pattern :
-         {R"(<requestedExecutionLevel\s([^>]*\s)?level="asInvoker")",
-          R"(<dpiAwareness(\s[^>]*)?>PerMonitorV2)", R"(<dpiAware(\s[^>]*)?>[Tt][Rr][Uu][Ee])"}) {
-        EXPECT_TRUE(std::regex_search(manifest, std::regex(pattern))) << pattern << manifest;
-    }
-}
 
 }  // namespace
