@@ -5,14 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
-
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
+#include <random>
 
 namespace support {
 
@@ -28,18 +21,14 @@ std::string ReadFile(const fs::path& path) {
 bool WriteFile(const fs::path& path, const std::string& bytes) {
     std::error_code ignored;
     fs::create_directories(path.parent_path(), ignored);
-    std::ofstream out(path, std::ios::binary);
-    return static_cast<bool>(out << bytes);
-}
-
-std::string UniqueName(const std::string& stem) {
-    static std::atomic<int> serial = 0;
-    return stem + "-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+    return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
 }
 
 TempFolder::TempFolder(const std::string& stem) {
+    // The first free name: unique among the processes on this machine while it lasts.
+    static std::atomic<unsigned> serial = std::random_device{}();
     do {
-        m_path = fs::temp_directory_path() / UniqueName(stem);
+        m_path = fs::temp_directory_path() / (stem + "-" + std::to_string(++serial));
     } while (!fs::create_directory(m_path));
 }
 
@@ -48,10 +37,9 @@ TempFolder::~TempFolder() {
     fs::remove_all(m_path, ignored);
 }
 
-std::string TempFolder::Write(const std::string& relative, const std::string& bytes) const {
-    const std::string file = *this / relative;
-    WriteFile(file, bytes);
-    return file;
+std::string TempFolder::Write(const std::string& name, const std::string& bytes) const {
+    WriteFile(*this / name, bytes);
+    return *this / name;
 }
 
 std::string Padded(std::string text, std::size_t size) {
@@ -68,13 +56,11 @@ std::string Padded(std::string text, std::size_t size) {
 std::string FileState(const fs::path& path) {
     std::error_code error;
     const auto status = fs::status(path, error);
-    const auto written = fs::last_write_time(path, error).time_since_epoch().count();
-    const std::string bytes = fs::is_regular_file(status) ? ReadFile(path) : "";
-    std::ostringstream state;
-    state << "type " << static_cast<int>(status.type()) << " bytes "
-          << std::hash<std::string>{}(bytes) << " permissions "
-          << static_cast<int>(status.permissions()) << " written " << written;
-    return state.str();
+    return "type " + std::to_string(static_cast<int>(status.type())) + " bytes " +
+           std::to_string(
+               std::hash<std::string>{}(fs::is_regular_file(status) ? ReadFile(path) : "")) +
+           " permissions " + std::to_string(static_cast<int>(status.permissions())) + " written " +
+           std::to_string(fs::last_write_time(path, error).time_since_epoch().count());
 }
 
 std::string Expand(std::string text, const Substitutions& substitutions) {

@@ -1,4 +1,4 @@
-// Helpers for every platform: files, folders, text and what a finished program left behind.
+// Helpers for every platform: files, folders, text, and what a finished program left behind.
 #pragma once
 
 #include <filesystem>
@@ -13,11 +13,8 @@ namespace fs = std::filesystem;
 
 // The file's bytes; empty when it cannot be read.
 std::string ReadFile(const fs::path& path);
-// Creates missing parent folders; false when the file could not be written.
+// Parent folders made; false when the file could not be written.
 bool WriteFile(const fs::path& path, const std::string& bytes);
-
-// "<stem>-<process id>-<serial>": unique among the processes on this machine.
-std::string UniqueName(const std::string& stem);
 
 // A new folder in the temporary folder, removed with all it holds on destruction.
 class TempFolder {
@@ -28,11 +25,9 @@ class TempFolder {
     TempFolder& operator=(const TempFolder&) = delete;
 
     const fs::path& Path() const { return m_path; }
-    std::string operator/(const std::string& relative) const {
-        return (m_path / relative).string();
-    }
-    // Writes the bytes as they stand, parent folders made; answers the file's path.
-    std::string Write(const std::string& relative, const std::string& bytes) const;
+    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+    // The file's path, its bytes written.
+    std::string Write(const std::string& name, const std::string& bytes) const;
 
   private:
     fs::path m_path;
@@ -40,8 +35,7 @@ class TempFolder {
 
 // `text` followed by comment lines (";xxx"), `size` bytes in all.
 std::string Padded(std::string text, std::size_t size);
-// What changes when a file or folder is rewritten: its type, bytes (as a hash), permissions and
-// modification time.
+// What rewriting a file or folder changes: its type, bytes (hashed), permissions and time.
 std::string FileState(const fs::path& path);
 
 // Every occurrence of each key replaced by its value, in turn.
@@ -55,8 +49,8 @@ struct Outcome {
     std::string err;
 };
 
-// Table-driven tests are named after their row's name: CaseName for INSTANTIATE_TEST_SUITE_P,
-// and PrintTo for reports, brought in by `using support::PrintTo;` beside the row's type.
+// Table rows are named: CaseName for INSTANTIATE_TEST_SUITE_P, and PrintTo for reports (brought
+// in by `using support::PrintTo;` beside the row's type).
 inline constexpr auto CaseName = [](const auto& row) { return std::string(row.param.name); };
 template <typename Row>
 requires requires(const Row& row) {

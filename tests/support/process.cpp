@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
@@ -12,31 +13,23 @@
 #include "support/files.h"
 
 namespace support {
-namespace {
-
-std::vector<char*> Pointers(const std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (const std::string& s : strings) {
-        pointers.push_back(const_cast<char*>(s.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-}  // namespace
 
 RunResult Run(const RunOptions& options) {
+    const auto pointers = [](const std::vector<std::string>& strings) {
+        std::vector<char*> list(strings.size() + 1);  // null-terminated
+        std::ranges::transform(strings, list.begin(),
+                               [](const std::string& s) { return const_cast<char*>(s.c_str()); });
+        return list;
+    };
     // Files, not pipes: whatever the program starts may hold its streams open after it ends.
     const TempFolder folder("support-run");
     const std::string streams[] = {folder.Write("in", options.input), folder / "out",
                                    folder / "err"};
-    auto argv = Pointers(options.argv);
-    auto envp = Pointers(options.env);
-    RunResult result;
+    auto argv = pointers(options.argv);
+    auto envp = pointers(options.env);
     const pid_t pid = fork();
     if (pid == 0) {
-        // A process group of its own, so that a timeout ends what the program started too.
-        setpgid(0, 0);
+        setpgid(0, 0);  // so that a timeout ends what the program started too
         for (int stream = 0; stream < 3; ++stream) {
             const int flags = stream == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC;
             dup2(open(streams[stream].c_str(), flags | O_CLOEXEC, 0600), stream);
@@ -46,6 +39,7 @@ RunResult Run(const RunOptions& options) {
         }
         _exit(127);
     }
+    RunResult result;
     if (pid < 0) {
         return result;
     }

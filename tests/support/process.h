@@ -11,7 +11,7 @@ namespace support {
 
 struct RunResult {
     bool timedOut = false;
-    int exitCode = -1;  // -1 when ended by a signal or never started
+    int exitCode = -1;  // also when ended by a signal or never started
     std::string out;
     std::string err;
 };
@@ -26,7 +26,6 @@ struct RunOptions {
 
 // Runs a program to its end; on timeout kills its whole process group.
 RunResult Run(const RunOptions& options);
-
 // This process's children that still run, those that ended reaped; with PR_SET_CHILD_SUBREAPER,
 // the orphans of its children too.
 std::vector<pid_t> OurChildren();

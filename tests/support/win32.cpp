@@ -66,8 +66,7 @@ Outcome Run(const std::string& program, const std::vector<std::string>& args) {
             return {};
         }
     }
-    const Handle process(info.hProcess, &CloseHandle);
-    const Handle thread(info.hThread, &CloseHandle);
+    const Handle process(info.hProcess, &CloseHandle), thread(info.hThread, &CloseHandle);
     DWORD status = 0;
     if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(process.get(), &status)) {
@@ -93,12 +92,10 @@ void DeleteKey(HKEY root, const std::string& key) {
 std::vector<std::string> SubKeys(HKEY root, const std::string& key) {
     std::vector<std::string> names;
     const Key handle = OpenKey(root, key);
-    char name[256];
-    for (DWORD size = sizeof name;
-         handle && RegEnumKeyExA(handle.get(), static_cast<DWORD>(names.size()), name, &size,
-                                 nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         size = sizeof name) {
-        names.emplace_back(name, size);
+    char name[256];  // the longest key name and its NUL
+    while (handle && RegEnumKeyA(handle.get(), static_cast<DWORD>(names.size()), name,
+                                 sizeof name) == ERROR_SUCCESS) {
+        names.emplace_back(name);
     }
     return names;
 }
@@ -110,7 +107,7 @@ bool SetValue(HKEY root, const std::string& key, const std::string& name, DWORD 
 }
 
 std::optional<std::string> GetString(HKEY root, const std::string& key, const std::string& name) {
-    char value[1024];  // a longer value is not read
+    char value[1024];  // a longer value is refused
     DWORD size = sizeof value;
     if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size) !=
         ERROR_SUCCESS) {
@@ -123,10 +120,10 @@ std::vector<Value> Values(HKEY root, const std::string& key) {
     std::vector<Value> found;
     const Key handle = OpenKey(root, key);
     char name[16384];  // the longest value name and its NUL
-    for (DWORD index = 0, nameSize = sizeof name, type = 0, size = 0;
-         handle && RegEnumValueA(handle.get(), index, name, &nameSize, nullptr, &type, nullptr,
-                                 &size) == ERROR_SUCCESS;
-         ++index, nameSize = sizeof name) {
+    for (DWORD nameSize = sizeof name, type = 0, size = 0;
+         handle && RegEnumValueA(handle.get(), static_cast<DWORD>(found.size()), name, &nameSize,
+                                 nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+         nameSize = sizeof name) {
         std::string data(size, '\0');
         RegQueryValueExA(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
                          &size);
