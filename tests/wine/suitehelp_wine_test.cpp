@@ -16,6 +16,7 @@ using support::PrintTo;
 
 const std::string kBin = support::WindowsPath(BIN_DIR) + "\\";
 const std::string kProducts = "Software\\vlregut\\Products\\";
+constexpr char kInstalledProgram[] = "C:\\Program Files\\suitehelp\\suitehelp.exe";
 // Machine-wide: this Wine takes no per-user classes.
 const std::string kPdf = "Software\\Classes\\.pdf";
 const std::string kProgId = "Software\\Classes\\SuiteHelpWineTest";
@@ -81,6 +82,7 @@ class Wine : public testing::TestWithParam<Row> {
         if (GetParam().document == nullptr) {
             EXPECT_EQ(Msi("/x", BIN_DIR "/product.msi"), 0);
             EXPECT_EQ(Msi("/x", SUITEHELP_MSI), 0);
+            EXPECT_EQ(GetFileAttributesA(kInstalledProgram), INVALID_FILE_ATTRIBUTES);
         }
     }
 
@@ -127,8 +129,7 @@ TEST_P(Wine, Launch) {
     }
     // No document name file: the default name.
     const std::string cfg = m_root.Write("help.cfg", (m_root / "absent.txt") + "\n\n" + product);
-    const std::string program =
-        row.document ? kBin + "suitehelp.exe" : "C:\\Program Files\\suitehelp\\suitehelp.exe";
+    const std::string program = row.document ? kBin + "suitehelp.exe" : kInstalledProgram;
     auto launch = std::async(std::launch::async, [&] {
         return support::Run(program, {"-vellum", cfg});
     });
