@@ -2,7 +2,6 @@
 // read, and what it leaves of others' files and of a writer killed mid-write.
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <random>
@@ -17,26 +16,16 @@ namespace {
 
 using PosixStore = StoreTest;
 
-const std::string kValid = "[vlregut-test-Suite]\nDocsDir=/d\n";
-
-std::set<std::string> FilesIn(const std::string& folder) {
-    std::set<std::string> files;
-    for (const auto& file : fs::directory_iterator(folder)) {
-        files.insert(file.path().filename());
-    }
-    return files;
-}
-
 TEST_F(PosixStore, BadStoresAreReportedAndNeverTouched) {
+    const std::string valid = "[vlregut-test-Suite]\nDocsDir=/d\n";
     const std::tuple<std::string, std::string, std::string> bads[] = {
         // Under the test's folder: the store, or a file where its folder goes ("" for a FIFO);
         // what it holds; the report after its path.
-        {"home/vlregut/registry.ini", kValid + "garbage\n", ":3: expected [section] or key=value"},
+        {"home/vlregut/registry.ini", valid + "garbage\n", ":3: expected [section] or key=value"},
         {"sys1/vlregut/registry.ini", "[vlregut-test-Suite]\n[Other]\n[vlregut-test-suite]\n",
          ":3: duplicate section [vlregut-test-suite], first at line 1"},
-        {"home/vlregut/registry.ini", kValid + "x=\0\n"s, ":3: NUL byte"},
-        {"sys2/vlregut/registry.ini", support::Padded(kValid, (1 << 20) + 1),
-         ": larger than 1 MiB"},
+        {"home/vlregut/registry.ini", valid + "x=\0\n"s, ":3: NUL byte"},
+        {"sys2/vlregut/registry.ini", support::Padded(valid, (1 << 20) + 1), ": larger than 1 MiB"},
         {"home/vlregut/registry.ini", "", ": not a regular file"},
         {"home/vlregut", "x", "/registry.ini: cannot open: Not a directory"},
     };
@@ -45,7 +34,7 @@ TEST_F(PosixStore, BadStoresAreReportedAndNeverTouched) {
             fs::remove_all(m_root / folder);
         }
         Put(Layer::System, kSuite);
-        ASSERT_TRUE(SelectProduct(kSuite));
+        ASSERT_TRUE(SelectFromC(kSuite.c_str()));
         const fs::path made = m_root / file;
         fs::create_directories(made.parent_path());
         ASSERT_TRUE(bytes.empty() ? mkfifo(made.c_str(), 0644) == 0
@@ -63,24 +52,28 @@ TEST_F(PosixStore, BadStoresAreReportedAndNeverTouched) {
 // whatever the umask, and of the files beside it removes only what a writer killed mid-write
 // left. A file cut at a line's end is read as it stands.
 TEST_F(PosixStore, WritesKeepLinksLayoutModesAndOthersFiles) {
-    const std::string dotfiles = m_root / "dotfiles";
-    std::set<std::string> files{"registry.ini", "registry.ini.lock", "registry.ini~",
-                                ".registry.ini.swp", "registry.ini.bak001"};
-    for (const std::string& name : files) {
-        support::WriteFile(dotfiles + "/" + name, "; mine\n[vlregut-test-suite]\ndocsdir = /d");
+    const fs::path dotfiles = m_root / "dotfiles";
+    const std::set<std::string> kept{"registry.ini", "registry.ini.lock", "registry.ini~",
+                                     ".registry.ini.swp", ".registry.ini.vlregut-Ab12Z"};
+    for (const std::string& name : kept) {
+        support::WriteFile(dotfiles / name, "; mine\n[vlregut-test-suite]\ndocsdir = /d");
     }
-    support::WriteFile(dotfiles + "/.registry.ini.vlregut-Ab12Z9", "[half");
-    ASSERT_EQ(chmod((dotfiles + "/registry.ini").c_str(), 0640), 0);
+    support::WriteFile(dotfiles / ".registry.ini.vlregut-Ab12Z9", "[half");
+    fs::permissions(dotfiles / "registry.ini", fs::perms(0640));
     fs::create_directories(m_root / "home/vlregut");
     fs::create_symlink("../../dotfiles/registry.ini", UserFile());
-    ASSERT_TRUE(SelectProduct(kSuite));
+    ASSERT_TRUE(SelectFromC(kSuite.c_str()));
     EXPECT_EQ(Get("DocsDir"), " /d");
     ASSERT_TRUE(VlRegSetInstallDir("Other", "/x"));
     EXPECT_TRUE(fs::is_symlink(UserFile()));
     EXPECT_EQ(support::ReadFile(UserFile()),
               "; mine\n[vlregut-test-suite]\ndocsdir = /d\nOther=/x\n");
     EXPECT_EQ(fs::status(UserFile()).permissions(), fs::perms(0640));
-    EXPECT_EQ(FilesIn(dotfiles), files);
+    std::set<std::string> left;
+    for (const auto& file : fs::directory_iterator(dotfiles)) {
+        left.insert(file.path().filename());
+    }
+    EXPECT_EQ(left, kept);
 
     // Only a missing store passes over a folder of the list, also one that is not a folder.
     support::WriteFile(m_root / "sys1/vlregut", "");
@@ -111,7 +104,7 @@ TEST_F(PosixStore, WriterKilledAnywhereLeavesTheOldFileOrTheNewOne) {
         const auto after = std::chrono::milliseconds(random() % 40);
         ASSERT_EQ(RunProgram(WRITER_EXE, {"0", kPrefix + "P", "0"}, after).status, -1) << kill;
         ASSERT_TRUE(support::ReadFile(UserFile()).ends_with(last)) << kill;
-        ASSERT_TRUE(SelectProduct(kPrefix + "Last")) << kill;  // the whole file parses
+        ASSERT_TRUE(SelectFromC((kPrefix + "Last").c_str())) << kill;  // the whole file parses
     }
 }
 

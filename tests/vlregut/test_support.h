@@ -14,12 +14,9 @@
 #include "support/files.h"
 #include "vlregut/store.h"
 #include "vlregut/vlregut.h"
-
 #ifdef _WIN32
 #include "support/win32.h"
 #else
-#include <cstdlib>
-
 #include "support/process.h"
 #endif
 
@@ -82,12 +79,11 @@ class StoreTest : public testing::Test {
     support::TempFolder m_root{"vlregut-test"};
 };
 
-// Runs a program to its end, or kills it (status -1) when it runs longer than `limit`.
+// Runs a program in this environment to its end, or kills it (status -1) after `limit`.
 inline support::Outcome RunProgram(const char* program, const std::vector<std::string>& args,
                                    std::chrono::milliseconds limit = std::chrono::minutes(1)) {
-    std::vector<std::string> argv{program};
+    std::vector<std::string> argv{program}, env;
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         env.emplace_back(*entry);
     }
@@ -108,10 +104,6 @@ inline void Put(Layer layer, const std::string& product, const std::string& entr
                              : vlregut::ini::SetValue(doc, product, entry, value);
     });
     ASSERT_EQ(put.message, "") << product;
-}
-
-inline bool SelectProduct(const std::string& product) {
-    return VlRegInitializeProduct(product.c_str(), 0) != 0;
 }
 
 // The selected product's value, or "<failed>".

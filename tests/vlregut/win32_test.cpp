@@ -25,7 +25,7 @@ TEST_F(Win32Store, FaultyValuesAreReportedAndNeverOverwritten) {
         TearDown();
         Put(Layer::System, kSuite, "DocsDir", "/sys");
         Put(Layer::User, kSuite, "Kept", "/kept");
-        ASSERT_TRUE(SelectProduct(kSuite));
+        ASSERT_TRUE(SelectFromC(kSuite.c_str()));
         ASSERT_TRUE(support::SetValue(HKEY_CURRENT_USER, key + sub, name, type, data));
         ExpectUnusable(kKeys[0] + "\\" + kPrefix + fault, [&] {
             std::string values;
@@ -47,7 +47,7 @@ TEST_F(Win32Store, NamesOnlyTheRegistryFoldsTogetherAreRefused) {
     const std::string upper = kPrefix + "\xC4";  // A with diaeresis
     const std::string lower = kPrefix + "\xE4";
     Put(Layer::System, upper, "\xC4rger", "/a");
-    EXPECT_FALSE(SelectProduct(lower));
+    EXPECT_FALSE(SelectFromC(lower.c_str()));
     for (const auto& [args, err] :
          {std::pair<std::vector<std::string>, std::string>{{"--system", "add", lower}, lower},
           {{"--system", "set", upper, "\xE4rger", "/b"}, upper + ": value \xE4rger"}}) {
