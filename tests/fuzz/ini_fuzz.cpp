@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "tests/fuzz/check.h"
 #include "vlregut/ini.h"
@@ -31,7 +29,6 @@ Contents ContentsOf(const ini::Document& doc) {
     return contents;
 }
 
-// A byte order mark stays first.
 std::string Indented(std::string_view text) {
     std::string indented(text.starts_with("\xEF\xBB\xBF") ? text.substr(0, 3) : "");
     for (std::size_t at = indented.size(); at < text.size();) {
