@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Contents contents = ContentsOf(doc);
     FUZZ_CHECK(ini::Serialise(doc) == text && ContentsOf(indented) == contents);
-    const auto [product, entry, value] = edit;
+    const std::string_view product = edit[0], entry = edit[1], value = edit[2];
     if (!vlregut::IsValidProductId(product) || !vlregut::IsValidEntryName(entry) ||
         !vlregut::IsValidValue(value)) {
         return 0;
