@@ -61,6 +61,7 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
         {"; c\n[A]\njunk\n", "3: expected [section] or key=value"},
         {"[A\n", "1: expected ']' at the end of the section header"},
         {"[ ]\n", "1: invalid product id in section header"},
+        {"[]\n", "1: invalid product id in section header"},
         {"[A]\n\n[a]\n", "3: duplicate section [a], first at line 1"},
         {"[A]\nDocs=1\n[B]\ndocs=2\ndOCS=3\n", "5: duplicate entry dOCS, first at line 4"},
         {"[A]\n=v\n", "2: invalid entry name"},

@@ -430,7 +430,8 @@ TEST_F(StoreTest, WritesKeepLinksLayoutModesAndOthersFiles) {
                                      {"sys2/vlregut", 0755},
                                      {"sys2/vlregut/registry.ini", 0644},
                                      {"new/vlregut", 0700},
-                                     {"new/vlregut/registry.ini", 0600}}) {
+                                     {"new/vlregut/registry.ini", 0600},
+                                     {"new/vlregut/registry.ini.lock", 0600}}) {
         EXPECT_EQ(fs::status(m_root / made).permissions(), fs::perms(mode)) << made;
     }
 }
