@@ -1,36 +1,170 @@
-// The library and the admin tool over the store of the platform at hand.
+// The library and the admin tool over the store at hand. On POSIX systems each test has folders of
+// its own; on Windows the tests share the real keys, so their products start with kPrefix.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
 #include <future>
 #include <sstream>
+#include <string>
+#include <vector>
 
-#include "test_support.h"
+#include "support/files.h"
+#include "vlregut/store.h"
+#include "vlregut/vlregut.h"
+#ifdef _WIN32
+#include "support/win32.h"
+#else
+#include <sys/stat.h>
 
-using namespace std::chrono_literals;
-using namespace std::string_literals;
+#include <filesystem>
+#include <set>
+
+#include "support/process.h"
+#endif
+
+extern "C" int SelectFromC(const char* product);  // compiled as C
 
 namespace {
 
-using Api = StoreTest;
-using Tool = StoreTest;
-using Concurrency = StoreTest;
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+using vlregut::Layer;
 
-TEST_F(Api, RefusalsLeaveBuffersAndTheStoreUntouched) {
+const std::string kPrefix = "vlregut-test-";
+const std::string kSuite = kPrefix + "Suite";
+
+#ifdef _WIN32
+const std::string kEol = "\r\n";  // how the tool ends its lines
+const std::string kKeys[] = {"HKEY_CURRENT_USER\\Software\\vlregut\\Products",
+                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\vlregut\\Products"};
+
+class StoreTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        TearDown();
+        if (support::CreateKey(HKEY_LOCAL_MACHINE, kKeys[1].substr(19)) == ERROR_ACCESS_DENIED) {
+            GTEST_SKIP() << "needs write access to HKEY_LOCAL_MACHINE: run elevated or under Wine";
+        }
+    }
+    void TearDown() override {
+        for (const auto& [root, key] : {std::pair{HKEY_CURRENT_USER, kKeys[0].substr(18)},
+                                        std::pair{HKEY_LOCAL_MACHINE, kKeys[1].substr(19)}}) {
+            for (const std::string& name : support::SubKeys(root, key)) {
+                if (name.starts_with(kPrefix)) {
+                    support::DeleteKey(root, key + "\\" + name);
+                }
+            }
+        }
+    }
+    static std::string Lock() { return "Local\\vlregut-user-store-"; }  // and the user's SID
+    // The key of the layer, or of the product's values in it.
+    static std::string Where(Layer layer, const std::string& product = {}) {
+        return kKeys[layer == Layer::User ? 0 : 1] + (product.empty() ? "" : "\\" + product);
+    }
+};
+
+support::Outcome RunProgram(const char* program, const std::vector<std::string>& args,
+                            std::chrono::milliseconds = {}) {
+    return support::Run(support::WindowsPath(program), args);
+}
+#else
+namespace fs = std::filesystem;
+const std::string kEol = "\n";
+
+class StoreTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("HOME", (m_root / "nohome").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_root / "home").c_str(), 1);
+        // Relative folders do not count; the machine-wide store is in the first folder that has
+        // one, or else in the last.
+        setenv("XDG_CONFIG_DIRS", (":relative:" + m_root / "sys1" + ":" + m_root / "sys2").c_str(),
+               1);
+    }
+    std::string UserFile() const { return m_root / "home/vlregut/registry.ini"; }
+    std::string Lock() const { return UserFile() + ".lock"; }
+    std::string Where(Layer layer, const std::string& = {}) const {
+        return layer == Layer::User ? UserFile() : m_root / "sys2/vlregut/registry.ini";
+    }
+
+    support::TempFolder m_root{"vlregut-test"};
+};
+
+// Runs a program in this environment to its end, or kills it (status -1) after `limit`.
+support::Outcome RunProgram(const char* program, const std::vector<std::string>& args,
+                            std::chrono::milliseconds limit = 1min) {
+    std::vector<std::string> argv{program}, env;
+    argv.insert(argv.end(), args.begin(), args.end());
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        env.emplace_back(*entry);
+    }
+    const auto result = support::Run({argv, env, "", "", limit});
+    return {result.timedOut ? -1 : result.exitCode, result.out, result.err};
+}
+#endif
+
+support::Outcome Vlreg(const std::vector<std::string>& args) {
+    return RunProgram(VLREG_EXE, args);
+}
+
+// Creates the product in the layer, with the entry when one is named.
+void Put(Layer layer, const std::string& product, const std::string& entry = {},
+         const std::string& value = {}) {
+    const auto put = vlregut::OpenDefaultStore()->Update(layer, [&](vlregut::ini::Document& doc) {
+        return entry.empty() ? vlregut::ini::AddSection(doc, product)
+                             : vlregut::ini::SetValue(doc, product, entry, value);
+    });
+    ASSERT_EQ(put.message, "") << product;
+}
+
+// The selected product's value, or "<failed>".
+std::string Get(const std::string& entry) {
+    char buffer[256] = {};
+    return VlRegGetInstallDir(entry.c_str(), buffer, sizeof buffer) ? buffer : "<failed>";
+}
+
+// A store that cannot be read: each library call and tool command fails with this one-line
+// report, and `store` (what it holds) stays as it was. A product must be selected.
+void ExpectUnusable(const std::string& report, const std::function<std::string()>& store) {
+    const std::string before = store();
+    char buffer[256];
+    for (const auto& call : std::initializer_list<std::function<int()>>{
+             [] { return VlRegSetInstallDir("DocsDir", "/new"); },
+             [&] { return VlRegGetInstallDir("DocsDir", buffer, sizeof buffer); },
+             [] { return SelectFromC(kSuite.c_str()); }}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(call(), 0) << report;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "vlregut: " + report + "\n");
+    }
+    // The tool's get and set go the library's ways; list and remove have their own.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
+                                                 {"list", kSuite},
+                                                 {"remove", kSuite},
+                                                 {"remove", kSuite, "DocsDir"}}) {
+        const auto outcome = Vlreg(args);
+        EXPECT_EQ(outcome.status, 2) << report << testing::PrintToString(args);
+        EXPECT_EQ(outcome.err, "vlreg: " + report + kEol);
+    }
+    EXPECT_EQ(store(), before);
+}
+
+TEST_F(StoreTest, ApiRefusalsLeaveBuffersAndTheStoreUntouched) {
     Put(Layer::System, kSuite, "DocsDir", "/abc");
     // Ids come in buffers of their exact size; an over-long one, without its NUL, is read no
-    // further than the longest id and one byte more.
-    std::vector<std::pair<std::vector<char>, int>> selections{{std::vector<char>(260, 'p'), 0},
-                                                              {{}, 0}};
+    // further than the longest id and one byte more. The last one comes with flags other than 0.
+    std::vector<std::vector<char>> ids{std::vector<char>(260, 'p'), {}};
     for (const std::string& id :
-         {kSuite, ""s, kPrefix + "Nope", kSuite + " ", kPrefix + "Su]ite", kSuite + "\n"}) {
-        selections.emplace_back(std::vector<char>(id.c_str(), id.c_str() + id.size() + 1),
-                                id == kSuite);  // flags other than 0
+         {""s, kPrefix + "Nope", kSuite + " ", kPrefix + "Su]ite", kSuite + "\n", kSuite}) {
+        ids.emplace_back(id.c_str(), id.c_str() + id.size() + 1);
     }
-    for (auto [id, flags] : selections) {
-        ASSERT_TRUE(SelectProduct(kSuite));
-        EXPECT_FALSE(VlRegInitializeProduct(id.empty() ? nullptr : id.data(), flags));
+    for (auto& id : ids) {
+        ASSERT_TRUE(SelectFromC(kSuite.c_str()));
+        EXPECT_FALSE(VlRegInitializeProduct(id.empty() ? nullptr : id.data(), &id == &ids.back()));
         EXPECT_EQ(Get("DocsDir"), "<failed>") << id.size();  // nothing stays selected
         EXPECT_FALSE(VlRegSetInstallDir("DocsDir", "/x"));
     }
-    ASSERT_TRUE(SelectProduct(kSuite));
+    ASSERT_TRUE(SelectFromC(kSuite.c_str()));
     const std::pair<const char*, int> gets[] = {{"DocsDir", 4}, {"DocsDir", 0},  {"DocsDir", -1},
                                                 {"Nope", 8},    {"Docs=Dir", 8}, {"DocsDir", 5}};
     for (const auto& [entry, capacity] : gets) {
@@ -39,9 +173,9 @@ TEST_F(Api, RefusalsLeaveBuffersAndTheStoreUntouched) {
         EXPECT_EQ(VlRegGetInstallDir(entry, buffer, capacity) != 0, fits) << capacity;
         EXPECT_EQ(std::string(buffer, 8), fits ? "/abc\0##\0"s : "#######\0"s) << capacity;
     }
-    EXPECT_FALSE(VlRegGetInstallDir("DocsDir", nullptr, 8));
     const std::string longest(255, 'x');
-    EXPECT_FALSE(VlRegSetInstallDir("DocsDir", "/a\nb") ||
+    EXPECT_FALSE(VlRegGetInstallDir("DocsDir", nullptr, 8) ||
+                 VlRegSetInstallDir("DocsDir", "/a\nb") ||
                  VlRegSetInstallDir("DocsDir", (longest + "x").c_str()) ||
                  VlRegSetInstallDir("Docs=Dir", "/a") || VlRegSetInstallDir("DocsDir", nullptr));
     EXPECT_EQ(Vlreg({"list", kSuite}).out, "DocsDir=/abc" + kEol);
@@ -49,7 +183,7 @@ TEST_F(Api, RefusalsLeaveBuffersAndTheStoreUntouched) {
     EXPECT_EQ(Get("DocsDir"), longest);
 }
 
-TEST_F(Tool, CommandsExitStatusAndOutput) {
+TEST_F(StoreTest, ToolCommandsExitStatusAndOutput) {
     const std::string tools = kPrefix + "Tools";
     const std::string dash = "-" + kPrefix + "Dash";
     const std::string folder = "C:\\Program Files\\Suite\\";
@@ -98,8 +232,6 @@ TEST_F(Tool, CommandsExitStatusAndOutput) {
         {{"get", kSuite, "DocsDir", "--show-origin"}, 0, system + "/s" + kEol},
         {{"remove", tools, "Nope"}, 1, "", "product " + tools + " has no entry Nope"},
         {{"remove", tools}, 1, "", "product " + tools + machineWide},
-        {{"set", "VLREGUT-TEST-TOOLS", "Dir", ""}, 0},
-        {{"get", tools, "dir"}, 0, kEol},
         {{"remove", kSuite}, 0},
         {{"--system", "remove", kSuite}, 0},
         {{"remove", kSuite, "DocsDir"}, 1, "", "no product " + kSuite},
@@ -118,8 +250,7 @@ TEST_F(Tool, CommandsExitStatusAndOutput) {
         const std::string what = testing::PrintToString(step.args);
         support::Outcome outcome = Vlreg(step.args);
         if (step.args == std::vector<std::string>{"list"}) {
-            // Other programs' products may share the registry.
-            std::istringstream lines(outcome.out);
+            std::istringstream lines(outcome.out);  // other programs' products may be there too
             outcome.out.clear();
             for (std::string line; std::getline(lines, line);) {
                 outcome.out += line.find(kPrefix) <= 1 ? line + "\n" : "";
@@ -133,46 +264,34 @@ TEST_F(Tool, CommandsExitStatusAndOutput) {
                                         : outcome.err == (err.empty() ? "" : err + kEol))
             << what << outcome.err;
     }
-    // The usage; after a blank line where this platform keeps the layers, and where they are now.
     for (const std::string option : {"--help", kEol == "\n" ? "-h" : "/?"}) {
-        const std::string help = Vlreg({"get", option}).out;
-        EXPECT_TRUE(help.starts_with("usage: vlreg") &&
-                    help.find("store." + kEol + kEol + "The user's layer is ") !=
-                        std::string::npos &&
-                    help.ends_with(kEol + "In use now:" + kEol + "  user    " + Where(Layer::User) +
-                                   kEol + "  system  " + Where(Layer::System) + kEol))
-            << help;
+        EXPECT_TRUE(Vlreg({"get", option})
+                        .out.ends_with(kEol + "In use now:" + kEol + "  user    " +
+                                       Where(Layer::User) + kEol + "  system  " +
+                                       Where(Layer::System) + kEol))
+            << option;
     }
 }
 
-// Writers hardly ever overlap by chance, so this holds the lock on purpose while other
-// processes try to write: one gives up after ten seconds; the next ones wait until it is released,
-// and then write all at once, each to an entry of its own and in each round all to the round's new
-// entry, to a product that at first only the machine-wide layer has.
-TEST_F(Concurrency, WritersWaitForTheLockHolderAndLoseNothing) {
-    constexpr int kWriters = 4;
-    constexpr int kRounds = 10;
+// Writers hardly ever overlap by chance, so this holds the lock on purpose: a writer gives up
+// after ten seconds; the next ones wait until it is released, and then write all at once, each
+// to an entry W<writer> of its own and in each round all to the round's new entry R<round>, to a
+// product that at first only the machine-wide layer has.
+TEST_F(StoreTest, WritersWaitForTheLockHolderAndLoseNothing) {
     Put(Layer::System, kSuite);
-#ifdef _WIN32
-    const std::string lock = "Local\\vlregut-user-store-";  // and the user's SID
-#else
-    const std::string lock = UserFile() + ".lock";
-#endif
     std::vector<std::future<support::Outcome>> writers;
     const auto holdLock = [&](vlregut::ini::Document& doc) {
         const auto start = std::chrono::steady_clock::now();
         const auto late = Vlreg({"set", kSuite, "Late", "/c"});
         EXPECT_GE(std::chrono::steady_clock::now() - start, vlregut::kLockWait);
-        EXPECT_EQ(late.status, 2);
         EXPECT_TRUE(
-            late.err.starts_with("vlreg: " + lock) &&
+            late.status == 2 && late.err.starts_with("vlreg: " + Lock()) &&
             late.err.ends_with(": another process holds the lock; gave up after 10 seconds" + kEol))
             << late.err;
-        for (int w = 0; w < kWriters; ++w) {
-            const std::string product = w % 2 ? "VLREGUT-TEST-suite" : kSuite;
+        for (const std::string writer : {"0", "1", "2", "3"}) {
             writers.push_back(std::async(std::launch::async, [=] {
                 return RunProgram(WRITER_EXE,
-                                  {std::to_string(w), product, std::to_string(kRounds)});
+                                  {writer, writer == "1" ? "VLREGUT-TEST-suite" : kSuite, "10"});
             }));
         }
         EXPECT_EQ(writers[0].wait_for(1s), std::future_status::timeout);
@@ -182,14 +301,151 @@ TEST_F(Concurrency, WritersWaitForTheLockHolderAndLoseNothing) {
     for (auto& writer : writers) {
         EXPECT_EQ(writer.get().status, 0);
     }
-    ASSERT_TRUE(SelectProduct(kSuite));
+    ASSERT_TRUE(SelectFromC(kSuite.c_str()));
     EXPECT_EQ(Get("First"), "/a");
-    for (int i = 0; i < kRounds; ++i) {
+    for (int i = 0; i < 10; ++i) {
         // Built by appending, past GCC 12's false -Wrestrict for "W" + std::to_string(...).
-        EXPECT_EQ(Get(std::string("W").append(std::to_string(i % kWriters))),
-                  std::to_string(kRounds - 1));
-        EXPECT_NE(Get(std::string("R").append(std::to_string(i))), "<failed>") << i;
+        const std::string round = std::to_string(i);
+        EXPECT_EQ(Get(std::string("W").append(round)), i < 4 ? "9" : "<failed>");
+        EXPECT_NE(Get(std::string("R").append(round)), "<failed>") << i;
     }
 }
+
+#ifdef _WIN32
+TEST_F(StoreTest, FaultyValuesAreReportedAndNeverOverwritten) {
+    const std::tuple<std::string, std::string, DWORD, std::string, std::string> faults[] = {
+        // Under the user's key, after the prefix: the key, the value's name, type and data; the
+        // report after the prefix.
+        {"Suite", "Size", REG_DWORD, "\x01\0\0\0"s, "Suite: value Size: type 4, not REG_SZ"},
+        {"Suite", "DocsDir", REG_SZ, std::string(5000, 'x') + '\0',
+         "Suite: value DocsDir: longer than 255 bytes"},
+        {"Suite", "DocsDir", REG_SZ, "C:\\a\0b\0"s, "Suite: value DocsDir: line break or NUL byte"},
+        {"Suite", "Docs=Dir", REG_SZ, "C:\\a\0"s, "Suite: value Docs=Dir: invalid entry name"},
+        {"Suite\\Nested", "DocsDir", REG_SZ, "C:\\a\0"s, "Suite: unexpected subkey"},
+        {"Bad]", "DocsDir", REG_SZ, "C:\\a\0"s, "Bad]: invalid product id"},
+    };
+    const std::string key = kKeys[0].substr(18) + "\\" + kPrefix;
+    for (const auto& [sub, name, type, data, fault] : faults) {
+        TearDown();
+        Put(Layer::System, kSuite, "DocsDir", "/sys");
+        Put(Layer::User, kSuite, "Kept", "/kept");
+        ASSERT_TRUE(SelectFromC(kSuite.c_str()));
+        ASSERT_TRUE(support::SetValue(HKEY_CURRENT_USER, key + sub, name, type, data));
+        ExpectUnusable(kKeys[0] + "\\" + kPrefix + fault, [&] {
+            std::string values;
+            for (const auto& [n, t, d] : support::Values(HKEY_CURRENT_USER, key + "Suite")) {
+                values.append(n).append(":").append(std::to_string(t)).append(d) += ',';
+            }
+            return values;
+        });
+        EXPECT_EQ(Vlreg({"--system", "get", kSuite, "DocsDir"}).out, "/sys\r\n");
+    }
+}
+
+// The registry folds more than A-Z; a name it takes for an existing one is refused rather than
+// changing that one under another name.
+TEST_F(StoreTest, NamesOnlyTheRegistryFoldsTogetherAreRefused) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "needs the Western European ANSI code page 1252, not " << GetACP();
+    }
+    const std::string upper = kPrefix + "\xC4", lower = kPrefix + "\xE4";  // A, a with diaeresis
+    const std::string folded =
+        ": the registry has it under a spelling that differs beyond A-Z case";
+    Put(Layer::System, upper, "\xC4rger", "/a");
+    EXPECT_FALSE(SelectFromC(lower.c_str()));
+    EXPECT_EQ(Vlreg({"--system", "add", lower}).err,
+              "vlreg: " + Where(Layer::System, lower) + folded + kEol);
+    EXPECT_EQ(Vlreg({"--system", "set", upper, "\xE4rger", "/b"}).err,
+              "vlreg: " + Where(Layer::System, upper) + ": value \xE4rger" + folded + kEol);
+    EXPECT_EQ(Vlreg({"--system", "get", upper, "\xC4rger"}).out, "/a" + kEol);
+}
+#else
+TEST_F(StoreTest, BadStoresAreReportedAndNeverTouched) {
+    const std::string valid = "[vlregut-test-Suite]\nDocsDir=/d\n";
+    const std::tuple<std::string, std::string, std::string> bads[] = {
+        // Under the test's folder: the store, or a file where its folder goes ("" for a FIFO);
+        // what it holds; the report after its path.
+        {"home/vlregut/registry.ini", valid + "garbage\n", ":3: expected [section] or key=value"},
+        {"sys1/vlregut/registry.ini", "[vlregut-test-Suite]\n[Other]\n[vlregut-test-suite]\n",
+         ":3: duplicate section [vlregut-test-suite], first at line 1"},
+        {"home/vlregut/registry.ini", valid + "x=\0\n"s, ":3: NUL byte"},
+        {"sys2/vlregut/registry.ini", support::Padded(valid, (1 << 20) + 1), ": larger than 1 MiB"},
+        {"home/vlregut/registry.ini", "", ": not a regular file"},
+        {"home/vlregut", "x", "/registry.ini: cannot open: Not a directory"},
+    };
+    for (const auto& [file, bytes, fault] : bads) {
+        for (const char* folder : {"home", "sys1", "sys2"}) {
+            fs::remove_all(m_root / folder);
+        }
+        Put(Layer::System, kSuite);
+        ASSERT_TRUE(SelectFromC(kSuite.c_str()));
+        const fs::path made = m_root / file;
+        fs::create_directories(made.parent_path());
+        ASSERT_TRUE(bytes.empty() ? mkfifo(made.c_str(), 0644) == 0
+                                  : support::WriteFile(made, bytes));
+        // Back-dated, so that even a rewrite within the clock's tick would show.
+        fs::last_write_time(made, fs::file_time_type::clock::now() - std::chrono::hours(24));
+        ExpectUnusable(made.string() + fault, [&] {
+            return support::FileState(made) + support::FileState(made.parent_path());
+        });
+    }
+}
+
+// A store that is a link is written through to its target, beside which the lock and the
+// temporary go. A write keeps the file's layout and mode, gives new files and folders their modes
+// whatever the umask, and of the files beside it removes only what a writer killed mid-write
+// left. A file cut at a line's end is read as it stands.
+TEST_F(StoreTest, WritesKeepLinksLayoutModesAndOthersFiles) {
+    const fs::path dotfiles = m_root / "dotfiles";
+    const std::set<std::string> kept{"registry.ini", "registry.ini.lock", "registry.ini~",
+                                     ".registry.ini.swp", ".registry.ini.vlregut-Ab12Z"};
+    for (const std::string& name : kept) {
+        support::WriteFile(dotfiles / name, "; mine\n[vlregut-test-suite]\ndocsdir = /d");
+    }
+    support::WriteFile(dotfiles / ".registry.ini.vlregut-Ab12Z9", "[half");
+    fs::permissions(dotfiles / "registry.ini", fs::perms(0640));
+    fs::create_directories(m_root / "home/vlregut");
+    fs::create_symlink("../../dotfiles/registry.ini", UserFile());
+    ASSERT_TRUE(SelectFromC(kSuite.c_str()));
+    EXPECT_EQ(Get("DocsDir"), " /d");
+    ASSERT_TRUE(VlRegSetInstallDir("Other", "/x"));
+    EXPECT_TRUE(fs::is_symlink(UserFile()));
+    EXPECT_EQ(support::ReadFile(UserFile()),
+              "; mine\n[vlregut-test-suite]\ndocsdir = /d\nOther=/x\n");
+    EXPECT_EQ(fs::status(UserFile()).permissions(), fs::perms(0640));
+    std::set<std::string> left;
+    for (const auto& file : fs::directory_iterator(dotfiles)) {
+        left.insert(file.path().filename());
+    }
+    EXPECT_EQ(left, kept);
+
+    // Only a missing store passes over a folder of the list, also one that is not a folder.
+    support::WriteFile(m_root / "sys1/vlregut", "");
+    setenv("XDG_CONFIG_HOME", (m_root / "new").c_str(), 1);
+    const mode_t umasked = umask(077);
+    EXPECT_EQ(Vlreg({"--system", "add", kSuite}).status, 0);
+    EXPECT_EQ(Vlreg({"set", kSuite, "DocsDir", "/u"}).status, 0);
+    umask(umasked);
+    for (const auto& [made, mode] : {std::pair{"sys2", 0755},
+                                     {"sys2/vlregut", 0755},
+                                     {"sys2/vlregut/registry.ini", 0644},
+                                     {"new/vlregut", 0700},
+                                     {"new/vlregut/registry.ini", 0600},
+                                     {"new/vlregut/registry.ini.lock", 0600}}) {
+        EXPECT_EQ(fs::status(m_root / made).permissions(), fs::perms(mode)) << made;
+    }
+}
+
+TEST_F(StoreTest, WriterKilledAnywhereLeavesTheOldFileOrTheNewOne) {
+    // Padding between the product written and the last one makes a cut anywhere show.
+    const std::string last = "[vlregut-test-Last]\n";
+    support::WriteFile(UserFile(), support::Padded("[vlregut-test-P]\n", 100'000) + last);
+    for (const auto after : {0ms, 2ms, 5ms, 9ms, 14ms, 20ms, 28ms, 39ms}) {
+        ASSERT_EQ(RunProgram(WRITER_EXE, {"0", kPrefix + "P", "0"}, after).status, -1);
+        ASSERT_TRUE(support::ReadFile(UserFile()).ends_with(last)) << after.count();
+        ASSERT_TRUE(SelectFromC((kPrefix + "Last").c_str()));  // the whole file parses
+    }
+}
+#endif
 
 }  // namespace

@@ -1,16 +1,11 @@
-// Started by the store tests, several at once or to be killed mid-write: in each round, sets entry
-// W<WRITER> of the product to the round's number and entry R<round> to WRITER; ROUNDS 0 runs on
-// until killed.
-#include <cstdio>
+// Started by the store tests as `vlregut_writer WRITER PRODUCT ROUNDS`, several at once or to be
+// killed mid-write: in each round, sets entry W<WRITER> of the product to the round's number and
+// entry R<round> to WRITER; ROUNDS 0 runs on until killed.
 #include <string>
 
 #include "vlregut/vlregut.h"
 
-int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fputs("usage: vlregut_writer WRITER PRODUCT ROUNDS\n", stderr);
-        return 2;
-    }
+int main(int, char** argv) {
     const std::string own = std::string("W").append(argv[1]);
     const long rounds = std::stol(argv[3]);
     for (long round = 0; rounds == 0 || round < rounds; ++round) {
