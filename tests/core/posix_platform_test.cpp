@@ -88,43 +88,20 @@ TEST(PosixPlatformTest, CommandTailFileAndFileSystem) {
     // clang-format on
 }
 
-// One line of at most 4096 bytes, relative to the folder shown, naming a regular file.
-TEST(PosixPlatformTest, ConsoleTakesOneBoundedLineNamingARegularFile) {
-    support::TempFolder dir;
-    const string pdf = dir.Write("docs.pdf", "%PDF-1.4\n"), longest(4096, 'x');
-    ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
-    const string retry = ": no such file; type another path, or an empty line to cancel.\nT\n";
-    const string tooLong =
-        "suitehelp: an answer of more than 4096 bytes names no file; cancelled.\n";
-    // Columns: typed, result, written after the question.
-    // clang-format off
-    for (const auto& [typed, result, written] : std::vector<std::tuple<string, DialogResult, string>>{
-             {pdf + "\r\n", kOk, ""}, {"docs\n", kOk, ""}, {"", kCancel, ""}, {"\n" + pdf + "\n", kCancel, ""},
-             {dir / "gone.pdf" + "\n" + pdf, kOk, dir / "gone.pdf" + retry},
-             {"pipe.pdf\n", kCancel, dir / "pipe.pdf" + retry},
-             {pdf + '\0' + "x\n", kCancel, pdf + '\0' + "x" + retry},
-             {longest + "\n", kCancel, dir / (longest + ".pdf") + retry},
-             {longest + "x\n" + pdf + "\n", kCancel, tooLong}}) {
-        // clang-format on
-        Console console(typed);
-        CString chosen;
-        EXPECT_EQ(platform::ConsoleUserInterface(console.in, console.out)
-                      .ShowFileOpen({"T", "", "", "pdf", "", dir.Path()}, &chosen),
-                  result);
-        EXPECT_LE(std::ftell(console.in), 4097) << "read past the longest answer";
-        EXPECT_EQ(console.Written(), "T\n" + written) << typed;
-        EXPECT_EQ(chosen, result == kOk ? pdf : "") << typed;
-    }
-}
-
 // Dialogs as SUITEHELP_UI and the session choose them. GTK cannot show them here: without its
 // file chooser's settings schema it would end the process, and is not even loaded. Stand-in
-// scripts for zenity and kdialog note each call, every argument followed by '#'.
+// scripts for zenity and kdialog note each call, every argument followed by '#'. The console
+// takes one line of at most 4096 bytes, relative to the folder shown, naming a regular file.
 TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
     support::TempFolder dir;
     const int compositor = Listen(dir / "wayland-0", false);
     close(Listen(dir / "stale", false));
     dir.Write("docs.pdf", "%PDF-1.4\n");
+    ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
+    const string pdf = "{dir}/docs.pdf", longest(4096, 'x'),
+                 retry = ": no such file; type another path, or an empty line to cancel.\nT\n";
+    const string tooLong =
+        "suitehelp: an answer of more than 4096 bytes names no file; cancelled.\n";
     const string path = std::getenv("PATH"), text = "a <b>\\n</b> &amp;\nb",
                  box = "Cap: " + text + "\n";
     const char *live = "{dir}/wayland-0", *stale = "{dir}/stale", *ok = "echo {dir}/docs.pdf";
@@ -143,22 +120,31 @@ TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
     unsetenv("DISPLAY");
     setenv("PATH", (dir / "bin").c_str(), 1);
     // Columns: SUITEHELP_UI, WAYLAND_DISPLAY, the zenity and kdialog scripts ("": none), the
-    // File-Open dialog's result, the calls for it and then for a message box, written.
+    // console's input, the File-Open dialog's result, the calls for it and then for a message
+    // box, written.
     // clang-format off
-    for (const auto& [mode, wayland, zenity, kdialog, result, calls, written] :
-         std::vector<std::tuple<const char*, string, string, string, DialogResult, string, string>>{
-             {nullptr, live, ok, ok, kOk, zOpen + zBox, box},
-             {"auto", live, "exit 255", ok, kOk, zOpen + kOpen + kBox, box},
-             {"", live, "", "", kCancel, "", "T\n" + box},
-             {"auto", stale, ok, ok, kCancel, "", "T\n" + box},
-             {"auto", "", ok, ok, kCancel, "", "T\n" + box},
-             {"console", live, ok, ok, kCancel, "", "T\n" + box},
-             {"kdialog", live, ok, ok, kOk, kOpen + kBox, box},
-             {"zenity", live, "kill -9 $$", ok, kCancel, zOpen, gone + box},
-             {"zenity", stale, ok, ok, kCancel, "", gone + box},
-             {"qt", live, ok, ok, kOk, zOpen + zBox, "suitehelp: SUITEHELP_UI=qt is unknown; choosing as for auto.\n" + box},
-             {"zenity", live, "exit 1", ok, kCancel, zOpen + zBox, box},
-             {"zenity", live, again, ok, kOk, zOpen + zOpen + zBox, "{dir}/gone.pdf: no such file.\n" + box}}) {
+    for (const auto& [mode, wayland, zenity, kdialog, typed, result, calls, written] :
+         std::vector<std::tuple<const char*, string, string, string, string, DialogResult, string, string>>{
+             {nullptr, live, ok, ok, "", kOk, zOpen + zBox, box},
+             {"auto", live, "exit 255", ok, "", kOk, zOpen + kOpen + kBox, box},
+             {"", live, "", "", "", kCancel, "", "T\n" + box},
+             {"auto", stale, ok, ok, "", kCancel, "", "T\n" + box},
+             {"auto", "", ok, ok, "", kCancel, "", "T\n" + box},
+             {"kdialog", live, ok, ok, "", kOk, kOpen + kBox, box},
+             {"zenity", live, "kill -9 $$", ok, "", kCancel, zOpen, gone + box},
+             {"zenity", stale, ok, ok, "", kCancel, "", gone + box},
+             {"qt", live, ok, ok, "", kOk, zOpen + zBox, "suitehelp: SUITEHELP_UI=qt is unknown; choosing as for auto.\n" + box},
+             {"zenity", live, "exit 1", ok, "", kCancel, zOpen + zBox, box},
+             {"zenity", live, again, ok, "", kOk, zOpen + zOpen + zBox, "{dir}/gone.pdf: no such file.\n" + box},
+             {"console", live, ok, ok, "", kCancel, "", "T\n" + box},
+             {"console", live, "", "", pdf + "\r\n", kOk, "", "T\n" + box},
+             {"console", live, "", "", "docs\n", kOk, "", "T\n" + box},
+             {"console", live, "", "", "\n" + pdf + "\n", kCancel, "", "T\n" + box},
+             {"console", live, "", "", "{dir}/gone.pdf\n" + pdf, kOk, "", "T\n{dir}/gone.pdf" + retry + box},
+             {"console", live, "", "", "pipe.pdf\n", kCancel, "", "T\n{dir}/pipe.pdf" + retry + box},
+             {"console", live, "", "", pdf + '\0' + "x\n", kCancel, "", "T\n" + pdf + '\0' + "x" + retry + box},
+             {"console", live, "", "", longest + "\n", kCancel, "", "T\n{dir}/" + longest + ".pdf" + retry + box},
+             {"console", live, "", "", longest + "x\n" + pdf + "\n", kCancel, "", "T\n" + tooLong + box}}) {
         // clang-format on
         const support::Substitutions where{{"{dir}", dir.Path().string()}};
         std::filesystem::remove_all(dir / "bin");
@@ -172,15 +158,17 @@ TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
             }
         }
         setenv("WAYLAND_DISPLAY", support::Expand(wayland, where).c_str(), 1);
-        Console console("");
+        Console console(support::Expand(typed, where));
         platform::PosixUserInterface ui(console.in, console.out, mode);
         CString chosen;
-        const string row = string(mode ? mode : "(unset)") + " " + wayland + " " + zenity;
+        const string row = string(mode ? mode : "(unset)") + " " + wayland + " " + zenity + " " +
+                           typed.substr(0, 30);
         EXPECT_EQ(ui.ShowFileOpen({"T", "pdf Files (*.pdf)", "*.pdf", "pdf", "*.pdf", dir.Path()},
                                   &chosen),
                   result)
             << row;
         ui.MessageBox(text, "Cap", 0);
+        EXPECT_LE(std::ftell(console.in), 4097) << "read past the longest answer";
         EXPECT_EQ(chosen, result == kOk ? dir / "docs.pdf" : "") << row;
         EXPECT_EQ(support::ReadFile(dir / "bin/calls"), support::Expand(calls, where)) << row;
         EXPECT_EQ(console.Written(), support::Expand(written, where)) << row;
