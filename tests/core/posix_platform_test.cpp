@@ -6,20 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 #include "platform/diagnostics.h"
 #include "platform/file.h"
 #include "platform/posix/command_tail.h"
-#include "platform/posix/dialog_tool_ui.h"
 #include "platform/posix/file_system.h"
 #include "platform/posix/graphical_session.h"
-#include "platform/posix/gtk_ui.h"
 #include "platform/posix/user_interface.h"
 #include "support/files.h"
 
@@ -27,23 +22,35 @@ namespace {
 
 using namespace std::chrono_literals;
 using platform::DialogResult;
-constexpr auto kOk = DialogResult::Confirmed, kCancel = DialogResult::Cancelled,
-               kNone = DialogResult::Unavailable;
+using std::string;
+constexpr auto kOk = DialogResult::Confirmed, kCancel = DialogResult::Cancelled;
 
-// A stream that the code under test writes to, diagnostics included, and then what it wrote; and
-// an input at its end.
-struct Capture {
-    Capture() { platform::SetDiagnosticsStream(stream); }
-    std::string Text() {
+// The input a dialog reads, and then what it wrote to its stream and to the diagnostics.
+struct Console {
+    explicit Console(const string& input) : typed(input) { platform::SetDiagnosticsStream(out); }
+    string Written() {
         platform::SetDiagnosticsStream(nullptr);
-        std::fclose(stream);
-        std::fclose(none);
+        std::fclose(in);
+        std::fclose(out);
         return support::ReadFile(folder / "out");
     }
+    string typed;
     support::TempFolder folder;
-    std::FILE* stream = std::fopen((folder / "out").c_str(), "w");
-    std::FILE* none = std::fopen("/dev/null", "r");
+    std::FILE* in = fmemopen(typed.data(), typed.size(), "r");
+    std::FILE* out = std::fopen((folder / "out").c_str(), "w");
 };
+
+// A listening unix socket, at the path or abstract.
+int Listen(const string& name, bool abstract) {
+    sockaddr_un address{AF_UNIX, {}};
+    std::memcpy(address.sun_path + abstract, name.data(), name.size());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const auto size =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + abstract + name.size());
+    return bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 && listen(fd, 64) == 0
+               ? fd
+               : (close(fd), -1);
+}
 
 TEST(PosixPlatformTest, CommandTailFileAndFileSystem) {
     // An argument that is empty or holds whitespace is quoted.
@@ -54,260 +61,137 @@ TEST(PosixPlatformTest, CommandTailFileAndFileSystem) {
     support::TempFolder dir;
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     alarm(5);
-    for (const std::string& path : {dir / "fifo", std::string("/dev/zero")}) {
+    for (const string& path : {dir / "fifo", dir.Path().string()}) {
         EXPECT_THROW(CFile().Open(path.c_str(), CFile::modeRead), CFileException) << path;
     }
     alarm(0);
-    // The document whatever the case of its name, never of its folder; an exact spelling first,
-    // otherwise always the same one.
+    // The name in any case, the folder's as given: an exact spelling, else the first in byte
+    // order. Columns: created, asked, found.
     const platform::PosixFileSystem files;
-    for (const auto& [created, asked, found] : std::vector<std::array<std::string, 3>>{
-             {"A b/Docs.PDF", "A b/docs.pdf", "A b/Docs.PDF"},
-             {"", "A b/absent.pdf", "A b/absent.pdf"},
-             {"", "a b/docs.pdf", "a b/docs.pdf"},
-             {"A b/DOCS.pdf", "A b/docs.pdf", "A b/DOCS.pdf"},
-             {"A b/docs.pdf", "A b/docs.pdf", "A b/docs.pdf"}}) {
-        if (!created.empty()) {
-            dir.Write(created, "");
-        }
+    // clang-format off
+    for (const auto& [created, asked, found] : std::vector<std::tuple<string, string, string>>{
+             {"A b/Za.PDF", "A b/za.pdf", "A b/Za.PDF"}, {"A b/x", "A b/absent.pdf", "A b/absent.pdf"},
+             {"A b/x", "a b/za.pdf", "a b/za.pdf"}, {"A b/ZA.pdf", "A b/za.pdf", "A b/ZA.pdf"},
+             {"A b/za.pdf", "A b/za.pdf", "A b/za.pdf"}}) {
+        dir.Write(created, "");
         EXPECT_EQ(files.NameOnDisk(dir / asked), dir / found);
     }
     // Split at slashes only; a part that does not fit is refused.
-    const std::string longest = "/" + std::string(253, 'd') + "/";  // with its NUL, 256 bytes
-    for (const auto& [path, expected] :
-         std::vector<std::array<std::string, 2>>{{"/a.b/c\\d.e.pdf", "|/a.b/|c\\d.e|.pdf"},
-                                                 {longest + "n", "|" + longest + "|n|"},
-                                                 {"/d" + longest + "n.pdf", ""},
-                                                 {"/" + std::string(256, 'n') + ".pdf", ""}}) {
-        char drive[platform::kMaxDrive], folder[platform::kMaxDir], name[platform::kMaxFname],
-            ext[platform::kMaxExt];
+    const string longest = "/" + string(253, 'd') + "/";  // with its NUL, 256 bytes
+    for (const auto& [path, parts] : std::vector<std::tuple<string, string>>{
+             {"/a.b/c\\d.e.pdf", "|/a.b/|c\\d.e|.pdf"}, {longest + "n", "|" + longest + "|n|"},
+             {"/d" + longest + "n.pdf", ""}, {"/" + string(256, 'n') + ".pdf", ""}}) {
+        char drive[platform::kMaxDrive], folder[platform::kMaxDir], name[platform::kMaxFname], ext[platform::kMaxExt];
         const bool fits = files.SplitPath(path.c_str(), drive, folder, name, ext);
-        EXPECT_EQ(fits ? std::string(drive) + "|" + folder + "|" + name + "|" + ext : "", expected);
+        EXPECT_EQ(fits ? string(drive) + "|" + folder + "|" + name + "|" + ext : "", parts);
     }
+    // clang-format on
 }
 
-// One line of at most 4096 bytes, naming a regular file; the message box writes to the console.
-TEST(PosixPlatformTest, ConsoleTakesOneBoundedLineNamingARegularFile) {
+// Dialogs as SUITEHELP_UI and the session choose them. GTK cannot show them here: without its
+// file chooser's settings schema it would end the process, and is not even loaded. Stand-in
+// scripts for zenity and kdialog note each call, every argument followed by '#'. The console
+// takes one line of at most 4096 bytes, relative to the folder shown, naming a regular file.
+TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
     support::TempFolder dir;
-    const std::string pdf = dir.Write("docs.pdf", "%PDF-1.4\n");
-    std::filesystem::create_directory(dir / "folder.pdf");
+    const int compositor = Listen(dir / "wayland-0", false);
+    close(Listen(dir / "stale", false));
+    dir.Write("docs.pdf", "%PDF-1.4\n");
     ASSERT_EQ(mkfifo((dir / "pipe.pdf").c_str(), 0600), 0);
-    const std::string title = "Can't find /x/docs.pdf.\n";
-    const std::string retry =
-        ": no such file; type another path, or an empty line to cancel.\n" + title;
-    const std::string tooLong =
+    const string pdf = "{dir}/docs.pdf", longest(4096, 'x'),
+                 retry = ": no such file; type another path, or an empty line to cancel.\nT\n";
+    const string tooLong =
         "suitehelp: an answer of more than 4096 bytes names no file; cancelled.\n";
-    const std::string longest(4096, 'x');
-    const struct {
-        std::string input;
-        DialogResult result;
-        std::string chosen;
-        std::string written;  // after the first question
-    } cases[] = {
-        {pdf + "\r\n", kOk, pdf, ""},
-        {"docs\n", kOk, pdf, ""},  // relative to the folder shown, with the default extension
-        {"", kCancel, "", ""},
-        {"\n" + pdf + "\n", kCancel, "", ""},
-        {dir / "gone.pdf" + "\n" + pdf, kOk, pdf, dir / "gone.pdf" + retry},
-        {dir / "folder.pdf" + "\n", kCancel, "", dir / "folder.pdf" + retry},
-        {"pipe.pdf\n", kCancel, "", dir / "pipe.pdf" + retry},
-        {pdf + '\0' + "x\n", kCancel, "", pdf + '\0' + "x" + retry},
-        {longest + "\n", kCancel, "", dir / (longest + ".pdf") + retry},
-        {longest + "x\n" + pdf + "\n", kCancel, "", tooLong},
-        {std::string(1 << 16, '\0'), kCancel, "", tooLong},  // as from /dev/zero
-    };
-    for (const auto& c : cases) {
-        Capture out;
-        std::FILE* in = c.input.empty()
-                            ? out.none
-                            : fmemopen(const_cast<char*>(c.input.data()), c.input.size(), "r");
-        CString chosen;
-        EXPECT_EQ(
-            platform::ConsoleUserInterface(in, out.stream)
-                .ShowFileOpen({"Can't find /x/docs.pdf.", "", "", "pdf", "", dir.Path()}, &chosen),
-            c.result);
-        EXPECT_LE(std::ftell(in), 4097) << "read past the longest answer";
-        if (in != out.none) {
-            std::fclose(in);
-        }
-        EXPECT_EQ(out.Text(), title + c.written) << c.input;
-        EXPECT_EQ(chosen, c.chosen) << c.input;
-    }
-    Capture out;
-    EXPECT_EQ(platform::ConsoleUserInterface(stdin, out.stream).MessageBox("Two\n100%", "E", 0),
-              kOk);
-    EXPECT_EQ(out.Text(), "E: Two\n100%\n");
-}
-
-// A desktop method that notes its name when asked, and shows the dialog unless it is unavailable.
-struct FakeMethod : platform::UserInterface {
-    FakeMethod(const char* n, std::string* l, std::string u) : name(n), log(l), unavailable(u) {}
-    std::string name, *log, unavailable;
-    DialogResult Answer() {
-        *log += name + " ";
-        return unavailable.find(name) == std::string::npos ? kOk : kNone;
-    }
-    DialogResult MessageBox(const CString&, const CString&, unsigned) override { return Answer(); }
-    DialogResult ShowFileOpen(const platform::FileOpenRequest&, CString*) override {
-        return Answer();
-    }
-};
-
-int g_sessionChecks = 0;
-bool g_sessionPresent = true;
-
-TEST(PosixPlatformTest, ChooserTakesTheFirstMethodThatShowsTheDialog) {
-    const std::string gone =
-        "suitehelp: SUITEHELP_UI=zenity is not available; using the console.\n";
-    const struct {
-        const char* mode;
-        bool session;
-        std::string unavailable;  // names of the methods that cannot show it
-        std::string tried;        // in order, for a File-Open dialog and then a message box
-        std::string err;
-    } cases[] = {
-        {nullptr, true, "", "gtk gtk ", "T: x\n"},
-        {"auto", true, "gtk", "gtk zenity zenity ", "T: x\n"},
-        {"", true, "gtk zenity kdialog", "gtk zenity kdialog ", "title\nT: x\n"},
-        {"auto", false, "", "", "title\nT: x\n"},
-        {"console", true, "", "", "title\nT: x\n"},
-        {"zenity", true, "", "zenity zenity ", "T: x\n"},
-        {"zenity", true, "zenity", "zenity ", gone + "title\nT: x\n"},
-        {"zenity", false, "", "", gone + "title\nT: x\n"},
-        {"qt", true, "", "gtk gtk ",
-         "suitehelp: SUITEHELP_UI=qt is unknown; choosing as for auto.\nT: x\n"},
-    };
-    for (const auto& c : cases) {
-        std::string log;
-        FakeMethod gtk("gtk", &log, c.unavailable), zenity("zenity", &log, c.unavailable),
-            kdialog("kdialog", &log, c.unavailable);
-        Capture err;
-        g_sessionChecks = 0;
-        g_sessionPresent = c.session;
-        platform::PosixUserInterface ui(err.none, err.stream, c.mode,
-                                        {{"gtk", &gtk}, {"zenity", &zenity}, {"kdialog", &kdialog}},
-                                        [] { return ++g_sessionChecks, g_sessionPresent; });
-        EXPECT_EQ(g_sessionChecks, 0) << "checked before a dialog was needed";
-        CString chosen;
-        ui.ShowFileOpen({"title", "", "", "", "", ""}, &chosen);
-        ui.MessageBox("x", "T", 0);
-        const std::string mode = c.mode ? c.mode : "(unset)";
-        EXPECT_EQ(log, c.tried) << mode << " " << c.unavailable;
-        EXPECT_EQ(err.Text(), c.err) << mode << " " << c.unavailable;
-        EXPECT_EQ(g_sessionChecks, mode == "console" ? 0 : 1) << mode;
-    }
-    // The real methods go by the names SUITEHELP_UI gives them.
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    for (const std::string mode : {"gtk", "zenity", "kdialog"}) {
-        Capture err;
-        platform::PosixUserInterface(stdin, err.stream, mode.c_str()).MessageBox("x", "T", 0);
-        EXPECT_EQ(err.Text(), "T: x\nsuitehelp: SUITEHELP_UI=" + mode +
-                                  " is not available; using the console.\n");
-    }
-    // GTK ends the process when its file chooser's settings schema is missing: without the
-    // schema it is not even loaded.
-    const std::string dataDirs = std::getenv("XDG_DATA_DIRS") ? std::getenv("XDG_DATA_DIRS") : "";
+    const string path = std::getenv("PATH"), text = "a <b>\\n</b> &amp;\nb",
+                 box = "Cap: " + text + "\n";
+    const char *live = "{dir}/wayland-0", *stale = "{dir}/stale", *ok = "echo {dir}/docs.pdf";
+    const string zOpen =
+        "zenity#--file-selection#--title=T#--file-filter=pdf Files (*.pdf) | "
+        "*.[pP][dD][fF]#--filename={dir}/#";
+    const string zBox = "zenity#--info#--no-markup#--title=Cap#--text=" + text + "#";
+    const string kOpen = "kdialog#--title=T#--getopenfilename#{dir}/*.pdf#pdf Files (*.pdf)#";
+    const string kBox =
+        "kdialog#--title=Cap#--msgbox=<qt><p style=\"white-space:pre-wrap\">a "
+        "&lt;b&gt;\\n&lt;/b&gt; &amp;amp;<br>b</p></qt>#";
+    const string gone = "suitehelp: SUITEHELP_UI=zenity is not available; using the console.\nT\n";
+    const string again = "[ -e $0.again ] && echo {dir}/docs || { : >$0.again; echo {dir}/gone; }";
     setenv("XDG_DATA_DIRS", "/nonexistent", 1);
     unsetenv("GSETTINGS_SCHEMA_DIR");
-    CString chosen;
-    EXPECT_EQ(platform::GtkUserInterface().ShowFileOpen({}, &chosen), kNone);
-    EXPECT_EQ(dlopen("libgtk-3.so.0", RTLD_LAZY | RTLD_NOLOAD), nullptr);
-    setenv("XDG_DATA_DIRS", dataDirs.c_str(), 1);
-}
-
-// The zenity and kdialog methods against a stand-in script: the arguments of its first call, and
-// how its output and exit are read.
-TEST(PosixPlatformTest, DialogToolsGetTheRequestAndAreReadByTheirExit) {
-    const std::string text = "a <b>\\n</b> &amp;\nb";
-    const std::string zenityInfo = "zenity#--info#--no-markup#--title=Cap#--text=" + text + "#";
-    const std::string kdialogOpen =
-        "kdialog#--title=T#--getopenfilename#{dir}/*.pdf#pdf Files (*.pdf)#";
-    const struct {
-        const char* script;  // after the call is noted; "{dir}" stands for the folder; null: none
-        bool open;           // the File-Open dialog, else a message box
-        DialogResult result;
-        const char* chosen;
-        std::string call;  // each argument followed by '#'
-        const char* notes = "";
-    } cases[] = {
-        {"exit 1", false, kOk, "", zenityInfo},
-        {"exit 255", false, kNone, "", zenityInfo},
-        {"exit 0", false, kOk, "",
-         "kdialog#--title=Cap#--msgbox=<qt><p style=\"white-space:pre-wrap\">"
-         "a &lt;b&gt;\\n&lt;/b&gt; &amp;amp;<br>b</p></qt>#"},
-        {"[ -e \"$0.again\" ] && echo {dir}/docs || { : >\"$0.again\"; echo {dir}/gone; }", true,
-         kOk, "{dir}/docs.pdf",
-         "zenity#--file-selection#--title=T#--file-filter=pdf Files (*.pdf) | *.[pP][dD][fF]#"
-         "--filename={dir}/#",
-         "{dir}/gone.pdf: no such file.\n"},
-        {"echo {dir}/docs.pdf", true, kOk, "{dir}/docs.pdf", kdialogOpen},
-        {"exit 1", true, kCancel, "", kdialogOpen},
-        {"kill -9 $$", true, kNone, "", kdialogOpen},
-        {nullptr, true, kNone, "", "kdialog"},  // not installed
-    };
-    const std::string path = std::getenv("PATH");
-    for (const auto& c : cases) {
-        support::TempFolder dir;
+    unsetenv("DISPLAY");
+    setenv("PATH", (dir / "bin").c_str(), 1);
+    // Columns: SUITEHELP_UI, WAYLAND_DISPLAY, the zenity and kdialog scripts ("": none), the
+    // console's input, the File-Open dialog's result, the calls for it and then for a message
+    // box, written.
+    // clang-format off
+    for (const auto& [mode, wayland, zenity, kdialog, typed, result, calls, written] :
+         std::vector<std::tuple<const char*, string, string, string, string, DialogResult, string, string>>{
+             {nullptr, live, ok, ok, "", kOk, zOpen + zBox, box},
+             {"auto", live, "exit 255", ok, "", kOk, zOpen + kOpen + kBox, box},
+             {"", live, "", "", "", kCancel, "", "T\n" + box},
+             {"auto", stale, ok, ok, "", kCancel, "", "T\n" + box},
+             {"auto", "", ok, ok, "", kCancel, "", "T\n" + box},
+             {"kdialog", live, ok, ok, "", kOk, kOpen + kBox, box},
+             {"zenity", live, "kill -9 $$", ok, "", kCancel, zOpen, gone + box},
+             {"zenity", stale, ok, ok, "", kCancel, "", gone + box},
+             {"qt", live, ok, ok, "", kOk, zOpen + zBox, "suitehelp: SUITEHELP_UI=qt is unknown; choosing as for auto.\n" + box},
+             {"zenity", live, "exit 1", ok, "", kCancel, zOpen + zBox, box},
+             {"zenity", live, again, ok, "", kOk, zOpen + zOpen + zBox, "{dir}/gone.pdf: no such file.\n" + box},
+             {"console", live, ok, ok, "", kCancel, "", "T\n" + box},
+             {"console", live, "", "", pdf + "\r\n", kOk, "", "T\n" + box},
+             {"console", live, "", "", "docs\n", kOk, "", "T\n" + box},
+             {"console", live, "", "", "\n" + pdf + "\n", kCancel, "", "T\n" + box},
+             {"console", live, "", "", "{dir}/gone.pdf\n" + pdf, kOk, "", "T\n{dir}/gone.pdf" + retry + box},
+             {"console", live, "", "", "pipe.pdf\n", kCancel, "", "T\n{dir}/pipe.pdf" + retry + box},
+             {"console", live, "", "", pdf + '\0' + "x\n", kCancel, "", "T\n" + pdf + '\0' + "x" + retry + box},
+             {"console", live, "", "", longest + "\n", kCancel, "", "T\n{dir}/" + longest + ".pdf" + retry + box},
+             {"console", live, "", "", longest + "x\n" + pdf + "\n", kCancel, "", "T\n" + tooLong + box}}) {
+        // clang-format on
         const support::Substitutions where{{"{dir}", dir.Path().string()}};
-        dir.Write("docs.pdf", "%PDF-1.4\n");
-        const std::string name = c.call.substr(0, c.call.find('#'));
-        const std::string tool = dir / ("bin/" + name);
-        if (c.script != nullptr) {
-            dir.Write("bin/" + name,
-                      "#!/bin/sh\n[ -e \"$0.call\" ] || printf '%s#' \"${0##*/}\" "
-                      "\"$@\" >\"$0.call\"\n" +
-                          support::Expand(c.script, where) + "\n");
-            ASSERT_EQ(chmod(tool.c_str(), 0700), 0);
+        std::filesystem::remove_all(dir / "bin");
+        for (const auto& [tool, script] :
+             {std::pair<string, string>{"zenity", zenity}, {"kdialog", kdialog}}) {
+            if (!script.empty()) {
+                dir.Write("bin/" + tool,
+                          "#!/bin/sh\nprintf '%s#' \"${0##*/}\" \"$@\" >>\"${0%/*}/calls\"\n" +
+                              support::Expand(script, where) + "\n");
+                ASSERT_EQ(chmod((dir / ("bin/" + tool)).c_str(), 0700), 0);
+            }
         }
-        setenv("PATH", (dir / "bin").c_str(), 1);
-        Capture notes;
-        platform::DialogToolUserInterface ui(name == "zenity" ? platform::DialogTool::kZenity
-                                                              : platform::DialogTool::kKdialog);
+        setenv("WAYLAND_DISPLAY", support::Expand(wayland, where).c_str(), 1);
+        Console console(support::Expand(typed, where));
+        platform::PosixUserInterface ui(console.in, console.out, mode);
         CString chosen;
-        const DialogResult result =
-            c.open ? ui.ShowFileOpen(
-                         {"T", "pdf Files (*.pdf)", "*.pdf", "pdf", "*.pdf", dir.Path()}, &chosen)
-                   : ui.MessageBox(text, "Cap", 0);
-        setenv("PATH", path.c_str(), 1);
-        EXPECT_EQ(result, c.result) << c.call;
-        EXPECT_EQ(chosen, support::Expand(c.chosen, where)) << c.call;
-        EXPECT_EQ(support::ReadFile(tool + ".call"),
-                  c.script ? support::Expand(c.call, where) : "");
-        EXPECT_EQ(notes.Text(), support::Expand(c.notes, where)) << c.call;
+        const string row = string(mode ? mode : "(unset)") + " " + wayland + " " + zenity + " " +
+                           typed.substr(0, 30);
+        EXPECT_EQ(ui.ShowFileOpen({"T", "pdf Files (*.pdf)", "*.pdf", "pdf", "*.pdf", dir.Path()},
+                                  &chosen),
+                  result)
+            << row;
+        ui.MessageBox(text, "Cap", 0);
+        EXPECT_LE(std::ftell(console.in), 4097) << "read past the longest answer";
+        EXPECT_EQ(chosen, result == kOk ? dir / "docs.pdf" : "") << row;
+        EXPECT_EQ(support::ReadFile(dir / "bin/calls"), support::Expand(calls, where)) << row;
+        EXPECT_EQ(console.Written(), support::Expand(written, where)) << row;
     }
-}
-
-// A listening unix socket, abstract when the name starts with '@'.
-int Listen(const std::string& name) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.data(), name.size());
-    address.sun_path[0] = name[0] == '@' ? '\0' : name[0];
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 4) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    setenv("PATH", path.c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    close(compositor);
+    EXPECT_EQ(dlopen("libgtk-3.so.0", RTLD_LAZY | RTLD_NOLOAD), nullptr);
 }
 
 TEST(PosixPlatformTest, GraphicalSessionNeedsAServerThatAnswersInTime) {
-    const auto present = [](const char* wayland, const char* runtime, const std::string& x) {
-        return platform::GraphicalSessionPresent(wayland, runtime, x.c_str(), 300ms);
-    };
-    int number = 7000;
-    int x = -1;
-    while (x < 0 && number < 7100) {
-        x = Listen(std::string("@/tmp/.X11-unix/X").append(std::to_string(++number)));
+    int x = -1, number = 7000;
+    while (x < 0 && ++number < 7100) {
+        x = Listen("/tmp/.X11-unix/X" + std::to_string(number), true);
     }
     ASSERT_GE(x, 0);
     // Appended rather than added to a literal, past GCC 12's false -Wrestrict in Release builds.
-    const std::string display = std::string(":").append(std::to_string(number)).append(".0");
-    // Connected but never answered: bounded by the timeout.
+    const string display = string(":").append(std::to_string(number)).append(".0");
+    const auto present = [](const char* wayland, const char* runtime, const string& x11) {
+        return platform::GraphicalSessionPresent(wayland, runtime, x11.c_str(), 300ms);
+    };
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(present(nullptr, nullptr, display));
+    EXPECT_FALSE(present(nullptr, nullptr, display)) << "connected but never answered";
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     // Each client is answered, with a refusal, which is an answer too; until the shutdown.
     std::thread server([x] {
@@ -318,7 +202,7 @@ TEST(PosixPlatformTest, GraphicalSessionNeedsAServerThatAnswersInTime) {
             }
         }
     });
-    for (const std::string& name : {display, "unix" + display, "unix/" + display}) {
+    for (const string& name : {display, "unix" + display, "unix/" + display}) {
         EXPECT_TRUE(present(nullptr, nullptr, name)) << name;
     }
     EXPECT_FALSE(present(nullptr, nullptr, "remote.example" + display)) << "looked up a name";
@@ -326,14 +210,12 @@ TEST(PosixPlatformTest, GraphicalSessionNeedsAServerThatAnswersInTime) {
     shutdown(x, SHUT_RDWR);
     server.join();
     close(x);
-
-    support::TempFolder runtime;
-    const int wayland = Listen(runtime / "wayland-7");
-    EXPECT_TRUE(present("wayland-7", runtime.Path().c_str(), ""));
-    EXPECT_TRUE(present((runtime / "wayland-7").c_str(), nullptr, ""));
-    close(wayland);
-    EXPECT_FALSE(present("wayland-7", runtime.Path().c_str(), "")) << "a stale socket";
+    // A Wayland display's name is in the runtime folder.
+    support::TempFolder run;
+    const int compositor = Listen(run / "wayland-7", false);
+    EXPECT_TRUE(present("wayland-7", run.Path().c_str(), ""));
     EXPECT_FALSE(present("wayland-7", nullptr, ""));
+    close(compositor);
 }
 
 }  // namespace
