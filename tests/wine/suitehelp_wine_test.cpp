@@ -16,7 +16,7 @@ using support::PrintTo;
 
 const std::string kBin = support::WindowsPath(BIN_DIR) + "\\";
 const std::string kProducts = "Software\\vlregut\\Products\\";
-constexpr char kInstalledProgram[] = "C:\\Program Files\\suitehelp\\suitehelp.exe";
+const std::string kInstalled = "C:\\Program Files\\suitehelp\\";
 // Machine-wide: this Wine takes no per-user classes.
 const std::string kPdf = "Software\\Classes\\.pdf";
 const std::string kProgId = "Software\\Classes\\SuiteHelpWineTest";
@@ -82,7 +82,8 @@ class Wine : public testing::TestWithParam<Row> {
         if (GetParam().document == nullptr) {
             EXPECT_EQ(Msi("/x", BIN_DIR "/product.msi"), 0);
             EXPECT_EQ(Msi("/x", SUITEHELP_MSI), 0);
-            EXPECT_EQ(GetFileAttributesA(kInstalledProgram), INVALID_FILE_ATTRIBUTES);
+            EXPECT_EQ(GetFileAttributesA((kInstalled + "suitehelp.exe").c_str()),
+                      INVALID_FILE_ATTRIBUTES);
         }
     }
 
@@ -123,13 +124,18 @@ TEST_P(Wine, Launch) {
     if (row.document == nullptr) {
         ASSERT_EQ(Msi("/i", SUITEHELP_MSI), 0);
         ASSERT_EQ(Msi("/i", BIN_DIR "/product.msi"), 0);
+        // As written by the include: the folder without a trailing backslash.
+        const support::Outcome list =
+            support::Run(kInstalled + "vlreg.exe", {"--system", "list", "WineMsiProduct"});
+        EXPECT_EQ(list.out, "DocsDir=C:\\Program Files\\suitehelp test product\\Docs\r\n")
+            << list.err;
     } else {
         ASSERT_TRUE(support::WriteFile(Expand(row.document), support::kMinimalPdf));
         ASSERT_TRUE(support::SetString(HKEY_CURRENT_USER, kProducts + product, "DocsDir", m_docs));
     }
     // No document name file: the default name.
     const std::string cfg = m_root.Write("help.cfg", (m_root / "absent.txt") + "\n\n" + product);
-    const std::string program = row.document ? kBin + "suitehelp.exe" : kInstalledProgram;
+    const std::string program = (row.document ? kBin : kInstalled) + "suitehelp.exe";
     auto launch = std::async(std::launch::async, [&] {
         return support::Run(program, {"-vellum", cfg});
     });
