@@ -41,8 +41,9 @@ const Row kRows[] = {
     {"AskedStoredOpened", "Other/guide.pdf", "{root}/Other/guide.pdf\n", true, "", "",
      "Can't find {root}/Help Files/guide.pdf. Specify the path for guide.pdf.\n", "{root}/Other\n",
      true},
-    // Every step told, the same session otherwise.
-    {"Debug", "Other/guide.pdf", "{root}/Other/guide.pdf\n", true, "SUITEHELP_DEBUG=1", "",
+    // Every step told, and no application for PDF files: GIO's failure in its own words and
+    // the shell's text (the other codes are mapped in tests/core/shell_test.cpp).
+    {"Debug", "Other/guide.pdf", "{root}/Other/guide.pdf\n", false, "SUITEHELP_DEBUG=1", "",
      "suitehelp: launch option: -vellum\n"
      "suitehelp: launch configuration {root}/help.cfg: read\n"
      "suitehelp: document-name file {root}/names: read\n"
@@ -58,12 +59,10 @@ const Row kRows[] = {
      "suitehelp: documents folder: {root}/Other\n"
      "suitehelp: document: {root}/Other/guide.pdf: exists\n"
      "suitehelp: launch: file://{root}/Other/guide.pdf\n"
-     "suitehelp: launch result: handed over\n", "{root}/Other\n", true},
-    // A failure of GIO's with the shell's text: no application for the type. The other codes
-    // are mapped in tests/core/shell_test.cpp.
-    {"NoApplication", "Help Files/guide.pdf", "", false, "", "",
+     "suitehelp: launch result: GIO error g-io-error-quark 15: Failed to find default "
+     "application for content type \u2018application/pdf\u2019 -> shell code 31\n"
      "suitehelp: Acrobat Reader is not installed.\n"
-     "Please install Acrobat Reader before executing this operation.\n", "{root}/Help Files\n"},
+     "Please install Acrobat Reader before executing this operation.\n", "{root}/Other\n"},
     // The store's one line, and nothing asked, stored or opened.
     {"BadStore", "Other/guide.pdf", "{root}/Other/guide.pdf\n", true, "",
      "[SuiteWriter]\nDocsDir={root}/Help Files\0\n"s,

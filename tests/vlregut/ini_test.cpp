@@ -65,11 +65,12 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
         {"[A]\n\n[a]\n", "3: duplicate section [a], first at line 1"},
         {"[A]\nDocs=1\n[B]\ndocs=2\ndOCS=3\n", "5: duplicate entry dOCS, first at line 4"},
         {"[A]\n=v\n", "2: invalid entry name"},
+        {"[A]\nk\x1f=v", "2: invalid entry name"},  // the highest control byte, near the end
         {"[A]\nk=v\rw\n", "2: carriage return not followed by a line feed"},
         {"[A]\nk=v\r", "2: carriage return not followed by a line feed"},
         {"[A]\nk=\0\n"s, "2: NUL byte"},
         {Numbered("[s", "]\n", 40) + "[S7]\n", "41: duplicate section [S7], first at line 8"},
-        {"[A]\n" + Numbered("k", "=\n", 20) + "K9=\n", "22: duplicate entry K9, first at line 11"},
+        {"[A]\n" + Numbered("k", "=\n", 20) + "K0=\n", "22: duplicate entry K0, first at line 2"},
         {"[A]\n" + Numbered("k", "=\n", 20) + "[B]\n" + Numbered("j", "=\n", 12) + "J3=\n",
          "35: duplicate entry J3, first at line 26"},
     };

@@ -265,10 +265,10 @@ TEST_F(StoreTest, ToolCommandsExitStatusAndOutput) {
             << what << outcome.err;
     }
     for (const std::string option : {"--help", kEol == "\n" ? "-h" : "/?"}) {
-        EXPECT_TRUE(Vlreg({"get", option})
-                        .out.ends_with(kEol + "In use now:" + kEol + "  user    " +
-                                       Where(Layer::User) + kEol + "  system  " +
-                                       Where(Layer::System) + kEol))
+        const std::string help = Vlreg({"get", option}).out;
+        EXPECT_NE(help.find("store." + kEol + kEol + "The user's layer is "), std::string::npos);
+        EXPECT_TRUE(help.ends_with(kEol + "In use now:" + kEol + "  user    " + Where(Layer::User) +
+                                   kEol + "  system  " + Where(Layer::System) + kEol))
             << option;
     }
 }
@@ -434,6 +434,14 @@ TEST_F(StoreTest, WritesKeepLinksLayoutModesAndOthersFiles) {
                                      {"new/vlregut/registry.ini.lock", 0600}}) {
         EXPECT_EQ(fs::status(m_root / made).permissions(), fs::perms(mode)) << made;
     }
+    // A relative XDG_CONFIG_HOME does not count, nor a relative HOME.
+    setenv("XDG_CONFIG_HOME", "new", 1);
+    EXPECT_EQ(Vlreg({"set", kSuite, "DocsDir", "/h"}).status, 0);
+    EXPECT_TRUE(fs::exists(m_root / "nohome/.config/vlregut/registry.ini"));
+    setenv("HOME", "h", 1);
+    EXPECT_EQ(Vlreg({"set", kSuite, "DocsDir", "/h"}).err,
+              "vlreg: cannot locate the user's configuration folder: HOME is not an absolute "
+              "path: h\n");
 }
 
 TEST_F(StoreTest, WriterKilledAnywhereLeavesTheOldFileOrTheNewOne) {
