@@ -108,7 +108,7 @@ int GioShell::OpenDocument(const CString& path) {
     // The launch completes on a context of its own, so that it is done before the process ends;
     // the timeout cancels it if the desktop never answers.
     g_autoptr(GMainContext) context = g_main_context_new();
-    g_autoptr(GMainContextPusher) pushed = g_main_context_pusher_new(context);
+    [[maybe_unused]] g_autoptr(GMainContextPusher) pushed = g_main_context_pusher_new(context);
     g_autoptr(GCancellable) cancellable = g_cancellable_new();
     g_autoptr(GSource) timeout = g_timeout_source_new_seconds(kLaunchTimeoutSeconds);
     g_source_set_callback(timeout, OnTimeout, cancellable, nullptr);
