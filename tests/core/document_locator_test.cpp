@@ -16,7 +16,6 @@ class DocumentLocatorTest : public testing::Test {
     }
 
     CString StoredFolder() { return fakes.registry.docsDirs["suite"]; }
-
     FakePlatform fakes;
     CMainWindow window;
 };
@@ -29,13 +28,8 @@ TEST_F(DocumentLocatorTest, RegisteredFolderIsLookedUpWithoutAsking) {
     fakes.registry.docsDirs[longId] = "C:\\Suite\\Docs";
     fakes.files.AddFile("C:\\SUITE\\docs\\Docs.pdf");
     fakes.files.AddFile("\\docs.pdf");
-    struct {
-        CString productId;
-        CString docsDir;
-        int answer;
-        CString docsDirAfter;
-        CString docFileAfter;
-    } cases[] = {
+    // Columns: the product id, its DocsDir, the answer, DocsDir and the document's name after.
+    const std::tuple<CString, CString, int, CString, CString> cases[] = {
         {"SUITE", "C:\\Suite\\Docs", 1, "C:\\Suite\\Docs", "docs.pdf"},
         {longId, "C:\\Suite\\Docs", 1, "C:\\Suite\\Docs", "docs.pdf"},
         {"OTHER", "C:\\Suite\\Docs", 0, "before", "DOCS.PDF"},
@@ -44,17 +38,17 @@ TEST_F(DocumentLocatorTest, RegisteredFolderIsLookedUpWithoutAsking) {
         {"SUITE", "C:\\" + CString(244, 'd'), 0, "C:\\" + CString(244, 'd'), "docs.pdf"},
         {"SUITE", "C:\\" + CString(300, 'x'), 1, "", "docs.pdf"},
     };
-    for (const auto& c : cases) {
-        fakes.registry.docsDirs["suite"] = c.docsDir;
-        fakes.files.AddFile(c.docsDir + "\\docs.pdf");
+    for (const auto& [productId, docsDir, answer, docsDirAfter, docFileAfter] : cases) {
+        fakes.registry.docsDirs["suite"] = docsDir;
+        fakes.files.AddFile(docsDir + "\\docs.pdf");
         fakes.registry.calls.clear();
-        window.m_strProductId = c.productId;
+        window.m_strProductId = productId;
         window.m_strDocsDir = "before";
         window.m_strDocFile = "DOCS.PDF";
-        EXPECT_EQ(window.LocateDocument(), c.answer) << c.productId << " " << c.docsDir.size();
-        EXPECT_EQ(window.m_strDocsDir, c.docsDirAfter);
-        EXPECT_EQ(window.m_strDocFile, c.docFileAfter);
-        EXPECT_EQ(fakes.registry.calls.empty(), c.productId.size() >= 260);
+        EXPECT_EQ(window.LocateDocument(), answer) << productId << " " << docsDir.size();
+        EXPECT_EQ(window.m_strDocsDir + "|" + window.m_strDocFile,
+                  docsDirAfter + "|" + docFileAfter);
+        EXPECT_EQ(fakes.registry.calls.empty(), productId.size() >= 260);
     }
     EXPECT_TRUE(fakes.ui.messages.empty());
     EXPECT_EQ(fakes.ui.dialogs.size(), 1u);  // the 256-character path only
@@ -62,38 +56,32 @@ TEST_F(DocumentLocatorTest, RegisteredFolderIsLookedUpWithoutAsking) {
 
 TEST_F(DocumentLocatorTest, MissingDocumentAsksWithTheDialogAsSet) {
     fakes.files.AddFile("C:\\Suite\\Docs\\other.pdf");
-    struct {
-        CString docsDir;
-        CString title;
-        CString initialDir;  // only a folder that exists
-    } cases[] = {
+    // Columns: DocsDir, the dialog's title and the folder it starts in (only one that exists).
+    const std::tuple<CString, CString, CString> cases[] = {
         {"C:\\Suite\\Docs", "Can't find c:\\suite\\docs\\docs.pdf. Specify the path for docs.pdf.",
          "C:\\Suite\\Docs"},
         {"", "Can't find \\docs.pdf. Specify the path for docs.pdf.", ""},
         {"C:\\Gone", "Can't find c:\\gone\\docs.pdf. Specify the path for docs.pdf.", ""},
         {"C:\\Suite\\", "Can't find c:\\suite\\\\docs.pdf. Specify the path for docs.pdf.", ""},
     };
-    for (const auto& c : cases) {
-        fakes.registry.docsDirs["suite"] = c.docsDir;
+    for (const auto& [docsDir, title, initialDir] : cases) {
+        fakes.registry.docsDirs["suite"] = docsDir;
         fakes.ui.dialogs.clear();
         EXPECT_EQ(window.LocateDocument(), 0);
         ASSERT_EQ(fakes.ui.dialogs.size(), 1u);
         const platform::FileOpenRequest& dialog = fakes.ui.dialogs[0];
-        EXPECT_EQ(dialog.title, c.title);
-        EXPECT_EQ(dialog.initialDir, c.initialDir);
+        EXPECT_EQ(dialog.title + "|" + dialog.initialDir, title + "|" + initialDir);
         EXPECT_EQ(dialog.filterLabel + dialog.filterPattern + dialog.defaultExt + dialog.fileName,
                   "pdf Files (*.pdf)*.pdfpdf*.pdf");
         EXPECT_TRUE(dialog.fileMustExist && dialog.overwritePrompt);
-        EXPECT_EQ(StoredFolder(), c.docsDir);
+        EXPECT_EQ(StoredFolder(), docsDir);
     }
     EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
 TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
-    struct {
-        CString chosen;
-        CString stored;
-    } cases[] = {
+    // The path chosen and the folder stored.
+    const std::pair<CString, CString> cases[] = {
         {"C:\\DOCS\\Docs.Pdf", "C:\\DOCS"},
         {"C:\\docs.pdf", "C:"},
         {"\\\\server\\share\\docs\\docs.pdf", "\\\\server\\share\\docs"},
@@ -101,17 +89,17 @@ TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
         {"\\docs.pdf", ""},
         {"C:\\" + CString(243, 'd') + "\\docs.pdf", "C:\\" + CString(243, 'd')},
     };
-    for (const auto& c : cases) {
+    for (const auto& [chosen, stored] : cases) {
         fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
-        fakes.files.AddFile(c.chosen);
-        fakes.ui.Choose(c.chosen);
-        EXPECT_EQ(window.LocateDocument(), 1) << c.chosen;
-        EXPECT_EQ(window.m_strDocsDir, c.stored);
-        EXPECT_EQ(fakes.registry.calls.back(), "set DocsDir " + c.stored);
-        if (!c.stored.ends_with('/')) {  // the fake joins a slash and a backslash literally
+        fakes.files.AddFile(chosen);
+        fakes.ui.Choose(chosen);
+        EXPECT_EQ(window.LocateDocument(), 1) << chosen;
+        EXPECT_EQ(window.m_strDocsDir, stored);
+        EXPECT_EQ(fakes.registry.calls.back(), "set DocsDir " + stored);
+        if (!stored.ends_with('/')) {  // the fake joins a slash and a backslash literally
             fakes.ui.Cancel();
             const std::size_t asked = fakes.ui.dialogs.size();
-            EXPECT_EQ(window.LocateDocument(), 1) << c.chosen;
+            EXPECT_EQ(window.LocateDocument(), 1) << chosen;
             EXPECT_EQ(fakes.ui.dialogs.size(), asked);
         }
     }
@@ -126,12 +114,8 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
                                 deep, deeper, longName}) {
         fakes.files.AddFile(file);
     }
-    struct {
-        const char* what;
-        CString chosen;  // empty: cancelled
-        bool refuseSet;
-        std::vector<ShownMessage> messages;
-    } cases[] = {
+    // Columns: what, the path chosen ("": cancelled), whether storing fails, the messages shown.
+    const std::tuple<const char*, CString, bool, std::vector<ShownMessage>> cases[] = {
         {"cancelled", "", false, {}},
         {"vanished", "C:\\Other\\gone.pdf", false, {}},
         {"other name", "C:\\Other\\manual.pdf", false, {kWrongFile}},
@@ -140,13 +124,13 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
         {"beyond the split limits", deeper, false, {}},
         {"name beyond the buffer", longName, false, {kWrongFile}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, chosen, refuseSet, messages] : cases) {
         fakes.ui.messages.clear();
-        c.chosen.empty() ? fakes.ui.Cancel() : fakes.ui.Choose(c.chosen);
-        fakes.registry.refuseSet = c.refuseSet;
-        EXPECT_EQ(window.LocateDocument(), 0) << c.what;
-        EXPECT_EQ(fakes.ui.messages, c.messages) << c.what;
-        EXPECT_EQ(StoredFolder(), "C:\\Suite\\Docs") << c.what;
+        chosen.empty() ? fakes.ui.Cancel() : fakes.ui.Choose(chosen);
+        fakes.registry.refuseSet = refuseSet;
+        EXPECT_EQ(window.LocateDocument(), 0) << what;
+        EXPECT_EQ(fakes.ui.messages, messages) << what;
+        EXPECT_EQ(StoredFolder(), "C:\\Suite\\Docs") << what;
     }
 }
 

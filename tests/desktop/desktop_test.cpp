@@ -62,7 +62,7 @@ TEST_P(Desktop, AsksOnlyWhenTheDocumentIsMissing) {
     root.Write("help.cfg", root / "docname\n\nSuiteWriter\n");
     root.Write("docname", "DOCS.PDF\n");
     root.Write("data/applications/rec.desktop",
-               "[Desktop Entry]\nType=Application\nName=R\nExec=" RECORD_HANDLER_EXE " %f\n");
+               "[Desktop Entry]\nType=Application\nName=R\nExec=/bin/true %f\n");
     root.Write("config/mimeapps.list", "[Default Applications]\napplication/pdf=rec.desktop\n");
     const auto xdotool = [&](std::vector<string> args) {
         args.insert(args.begin(), "/usr/bin/xdotool");

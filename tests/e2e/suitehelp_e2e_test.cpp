@@ -1,5 +1,5 @@
 // Linux end to end: the built suitehelp in a throwaway desktop of its own (install registry, MIME
-// database, record_handler as the PDF application), one row for each way the real parts meet.
+// database, a recording script as the PDF application), one row for each way the real parts meet.
 // The rules behind the rows are tested against fakes in tests/core and in the store's own tests.
 #include <signal.h>
 #include <sys/prctl.h>
@@ -27,7 +27,7 @@ struct Row {
     const char* name;
     const char* document;  // the PDF, under the root; the product is registered at "Help Files"
     const char* typed;     // the console's answers
-    bool handler;          // record_handler is the PDF application
+    bool handler;          // the recording script is the PDF application
     const char* env;       // one more "NAME=value" for suitehelp
     std::string store;     // the user's store in place of the product's registration
     const char* err;       // what suitehelp writes, GLib's own warnings left out
@@ -102,8 +102,7 @@ class SuiteHelp : public testing::TestWithParam<Row> {
     const support::TempFolder m_root{"suitehelp-e2e"};
     // GLib's slices in plain memory, where the sanitizer build sees a leaked GError.
     std::vector<std::string> m_env{"PATH=/usr/bin:/bin", "LANG=C.UTF-8", "G_SLICE=always-malloc",
-                                   "SUITEHELP_UI=console",
-                                   "SUITEHELP_E2E_RECORD=" + m_root / "record"};
+                                   "SUITEHELP_UI=console"};
 };
 
 TEST_P(SuiteHelp, RunsThroughTheRealParts) {
@@ -115,8 +114,12 @@ TEST_P(SuiteHelp, RunsThroughTheRealParts) {
     const std::string registration = "[SuiteWriter]\nDocsDir={root}/Help Files\n";
     m_root.Write("config/vlregut/registry.ini",
                  Expand(row.store.empty() ? registration : row.store));
+    // The viewer records its process id and argument, and lingers: suitehelp must not wait.
+    const std::string viewer = m_root.Write(
+        "viewer", Expand("#!/bin/sh\necho $$ \"$1\" >>'{root}/record'\nexec sleep 10\n"));
+    std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
     m_root.Write("data/applications/rec.desktop",
-                 "[Desktop Entry]\nType=Application\nName=R\nExec=" RECORD_HANDLER_EXE " %f\n");
+                 "[Desktop Entry]\nType=Application\nName=R\nExec=" + viewer + " %f\n");
     m_root.Write("config/mimeapps.list",
                  row.handler ? "[Default Applications]\napplication/pdf=rec.desktop\n" : "");
     std::vector<std::string> env = m_env;
