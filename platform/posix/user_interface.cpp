@@ -200,7 +200,14 @@ CString CompleteChosenPath(const CString& name, const FileOpenRequest& request) 
 DialogResult AskForRegularFile(const FileOpenRequest& request, CString* chosenPath,
                                const std::function<DialogResult(CString*)>& ask,
                                const std::function<void(const CString&)>& refused) {
-    for (;;) {
+    // A person gives up long before this; a tool that answers without asking would ask forever.
+    constexpr int kMostRefusals = 20;
+    for (int refusals = 0;; ++refusals) {
+        if (refusals == kMostRefusals) {
+            Diagnose("suitehelp: " + std::to_string(kMostRefusals) +
+                     " answers in a row named no file; cancelled.");
+            return DialogResult::Cancelled;
+        }
         CString name;
         const DialogResult result = ask(&name);
         if (result != DialogResult::Confirmed || name.empty()) {

@@ -71,7 +71,8 @@ CString CompleteChosenPath(const CString& name, const FileOpenRequest& request);
 // Asks until the answer names a regular file: every method's answer passes here, so that no FIFO,
 // socket, device or folder is ever taken for the document. ask answers Confirmed with a name (an
 // empty one cancels), or ends the question with its other answer. Each completed path that is no
-// regular file goes to refused; without it, to the diagnostics as "PATH: no such file.".
+// regular file goes to refused; without it, to the diagnostics as "PATH: no such file.". Twenty
+// such answers in a row cancel the question.
 DialogResult AskForRegularFile(const FileOpenRequest& request, CString* chosenPath,
                                const std::function<DialogResult(CString*)>& ask,
                                const std::function<void(const CString&)>& refused = nullptr);

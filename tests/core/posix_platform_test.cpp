@@ -115,6 +115,11 @@ TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
         "&lt;b&gt;\\n&lt;/b&gt; &amp;amp;<br>b</p></qt>#";
     const string gone = "suitehelp: SUITEHELP_UI=zenity is not available; using the console.\nT\n";
     const string again = "[ -e $0.again ] && echo {dir}/docs || { : >$0.again; echo {dir}/gone; }";
+    string zOpens, gones = "suitehelp: 20 answers in a row named no file; cancelled.\n";
+    for (int i = 0; i < 20; ++i) {
+        zOpens += zOpen;
+        gones.insert(0, "{dir}/gone.pdf: no such file.\n");
+    }
     setenv("XDG_DATA_DIRS", "/nonexistent", 1);
     unsetenv("GSETTINGS_SCHEMA_DIR");
     unsetenv("DISPLAY");
@@ -136,6 +141,7 @@ TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
              {"qt", live, ok, ok, "", kOk, zOpen + zBox, "suitehelp: SUITEHELP_UI=qt is unknown; choosing as for auto.\n" + box},
              {"zenity", live, "exit 1", ok, "", kCancel, zOpen + zBox, box},
              {"zenity", live, again, ok, "", kOk, zOpen + zOpen + zBox, "{dir}/gone.pdf: no such file.\n" + box},
+             {"zenity", live, "echo {dir}/gone", ok, "", kCancel, zOpens + zBox, gones + box},
              {"console", live, ok, ok, "", kCancel, "", "T\n" + box},
              {"console", live, "", "", pdf + "\r\n", kOk, "", "T\n" + box},
              {"console", live, "", "", "docs\n", kOk, "", "T\n" + box},

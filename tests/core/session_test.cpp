@@ -75,11 +75,8 @@ TEST(ShellResultTest, ShowsTheMessageForTheResult) {
     const char* const noApplication =
         "There is no application associated with the given file name extension.\n";
     const char* const failed = "Error occurred in excecuting the application";
-    struct {
-        int result;
-        const char* docFile;
-        std::string message;
-    } cases[] = {
+    // The shell's result, the document's name and the message.
+    const std::tuple<int, const char*, std::string> cases[] = {
         // clang-format off
         {0, "docs.pdf", "The operating system is out of memory or resources."},
         {2, "docs.pdf", "The specified file C:\\100%1 Done\\docs.pdf was not found."},
@@ -98,10 +95,10 @@ TEST(ShellResultTest, ShowsTheMessageForTheResult) {
         {-5, "docs.pdf", failed}, {33, "docs.pdf", ""}, {42, "docs.pdf", ""},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        const CString fullPath = CString("C:\\100%1 Done\\") + c.docFile;
-        EXPECT_EQ(docs::ShellResultMessage(c.result, c.docFile, fullPath), c.message)
-            << "result " << c.result << ", " << c.docFile;
+    for (const auto& [result, docFile, message] : cases) {
+        const CString fullPath = CString("C:\\100%1 Done\\") + docFile;
+        EXPECT_EQ(docs::ShellResultMessage(result, docFile, fullPath), message)
+            << "result " << result << ", " << docFile;
     }
 }
 
