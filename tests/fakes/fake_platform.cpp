@@ -2,28 +2,7 @@
 
 #include <cstring>
 
-#include "platform/crt.h"
 #include "vlregut/vlregut.h"
-
-platform::DialogResult FakeUserInterface::MessageBox(const CString& text, const CString& caption,
-                                                     unsigned type) {
-    messages.push_back({text, caption, type});
-    return platform::DialogResult::Confirmed;
-}
-
-platform::DialogResult FakeUserInterface::ShowFileOpen(const platform::FileOpenRequest& request,
-                                                       CString* chosenPath) {
-    dialogs.push_back(request);
-    if (dialogResult == platform::DialogResult::Confirmed) {
-        *chosenPath = dialogPath;
-    }
-    return dialogResult;
-}
-
-int FakeShell::OpenDocument(const CString& path) {
-    opened.push_back(path);
-    return result;
-}
 
 namespace {
 
@@ -32,23 +11,12 @@ CString Lower(CString text) {
     return text;
 }
 
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
+// Like the runtime's splitting, a part that does not fit its buffer fails the whole split.
 bool Copy(char* destination, std::size_t capacity, const CString& part) {
-    if (part.size() >= capacity) {
-        return false;
-    }
-    std::memcpy(destination, part.c_str(), part.size() + 1);
-    return true;
+    return part.size() < capacity && std::memcpy(destination, part.c_str(), part.size() + 1);
 }
 
 }  // namespace
-
-void WindowsFileSystem::FoldCase(CString& joinedPath) const {
-    platform::_strlwr(joinedPath.data());
-}
 
 int WindowsFileSystem::Access(const char* path) const {
     return m_entries.count(Lower(path)) != 0 ? 0 : -1;
@@ -58,7 +26,7 @@ void WindowsFileSystem::AddFile(const CString& path) {
     const CString lower = Lower(path);
     m_entries.insert(lower);
     for (std::size_t i = 0; i < lower.size(); ++i) {
-        if (IsSeparator(lower[i]) && i > 0) {
+        if ((lower[i] == '\\' || lower[i] == '/') && i > 0) {
             m_entries.insert(lower.substr(0, i));
         }
     }

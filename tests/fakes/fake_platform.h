@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/crt.h"
 #include "platform/framework.h"
 #include "platform/services.h"
 
@@ -19,9 +20,16 @@ struct ShownMessage {
 class FakeUserInterface : public platform::UserInterface {
   public:
     platform::DialogResult MessageBox(const CString& text, const CString& caption,
-                                      unsigned type) override;
+                                      unsigned type) override {
+        messages.push_back({text, caption, type});
+        return platform::DialogResult::Confirmed;
+    }
     platform::DialogResult ShowFileOpen(const platform::FileOpenRequest& request,
-                                        CString* chosenPath) override;
+                                        CString* chosenPath) override {
+        dialogs.push_back(request);
+        *chosenPath = dialogResult == platform::DialogResult::Confirmed ? dialogPath : *chosenPath;
+        return dialogResult;
+    }
 
     // The user's answer to the next dialogs: a path confirmed, or cancelled (the default).
     void Choose(const CString& path) {
@@ -38,7 +46,10 @@ class FakeUserInterface : public platform::UserInterface {
 
 class FakeShell : public platform::Shell {
   public:
-    int OpenDocument(const CString& path) override;
+    int OpenDocument(const CString& path) override {
+        opened.push_back(path);
+        return result;
+    }
 
     std::vector<CString> opened;
     int result = platform::kShellHandedOver;
@@ -49,7 +60,7 @@ class FakeShell : public platform::Shell {
 class WindowsFileSystem : public platform::FileSystem {
   public:
     char Separator() const override { return '\\'; }
-    void FoldCase(CString& joinedPath) const override;
+    void FoldCase(CString& joinedPath) const override { platform::_strlwr(joinedPath.data()); }
     int Access(const char* path) const override;
     CString NameOnDisk(const CString& path) const override { return path; }
     bool SplitPath(const char* path, char* drive, char* dir, char* fname, char* ext) const override;

@@ -5,12 +5,22 @@
 // store's text; without three NULs it is all text and the edit is the usual DocsDir one.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "tests/fuzz/check.h"
 #include "vlregut/ini.h"
 #include "vlregut/names.h"
+
+// A broken property aborts, so that libFuzzer keeps the input that broke it, as for a crash.
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
+            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                         \
+        }                                                                                         \
+    } while (false)
 
 namespace {
 
