@@ -4,8 +4,8 @@
 
 #include "app/command_line.h"
 #include "config/launch_configuration.h"
-#include "docs/document_launcher.h"
-#include "docs/document_locator.h"
+#include "document/document_launcher.h"
+#include "document/document_locator.h"
 
 CMainWindow::CMainWindow(const char* commandTail) {
     CommandLine arguments = SplitCommandLine(commandTail);
@@ -28,25 +28,26 @@ void CMainWindow::TakeFirstLine(CString& text, CString& destination) {
 
 int CMainWindow::LocateDocument() {
     CString joinedPath;
-    switch (docs::FindInRegisteredFolder(m_strProductId, m_strDocFile, m_strDocsDir, joinedPath)) {
-        case docs::Lookup::ProductRefused:
+    switch (
+        document::FindInRegisteredFolder(m_strProductId, m_strDocFile, m_strDocsDir, joinedPath)) {
+        case document::Lookup::ProductRefused:
             return 0;
-        case docs::Lookup::Found:
+        case document::Lookup::Found:
             return 1;
-        case docs::Lookup::Missing:
+        case document::Lookup::Missing:
             break;
     }
     CString chosenPath;
-    if (!docs::AskForDocument(*this, joinedPath, m_strDocFile, m_strDocsDir, chosenPath)) {
+    if (!document::AskForDocument(*this, joinedPath, m_strDocFile, m_strDocsDir, chosenPath)) {
         return 0;
     }
-    return docs::StoreChosenFolder(*this, chosenPath, m_strDocFile, m_strDocsDir) ? 1 : 0;
+    return document::StoreChosenFolder(*this, chosenPath, m_strDocFile, m_strDocsDir) ? 1 : 0;
 }
 
 int CMainWindow::LaunchDocument() {
     if (LocateDocument() == 0) {
         return 1;
     }
-    docs::OpenDocument(m_strDocsDir, m_strDocFile);
+    document::OpenDocument(m_strDocsDir, m_strDocFile);
     return 1;
 }

@@ -4,7 +4,7 @@
 
 // The help-session object. It never gets a window: constructing it with a command tail runs the
 // whole help session once, and its fields are the session's state. Each step delegates to the
-// functions of config/ and docs/, which work on plain strings.
+// functions of config/ and document/, which work on plain strings.
 class CMainWindow : public CFrameWnd {
   public:
     // An object with empty state and no session run.

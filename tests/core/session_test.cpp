@@ -2,7 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/the_app.h"
-#include "docs/document_launcher.h"
+#include "document/document_launcher.h"
 #include "platform/entry.h"
 #include "support/files.h"
 #include "tests/fakes/fake_platform.h"
@@ -97,7 +97,7 @@ TEST(ShellResultTest, ShowsTheMessageForTheResult) {
     };
     for (const auto& [result, docFile, message] : cases) {
         const CString fullPath = CString("C:\\100%1 Done\\") + docFile;
-        EXPECT_EQ(docs::ShellResultMessage(result, docFile, fullPath), message)
+        EXPECT_EQ(document::ShellResultMessage(result, docFile, fullPath), message)
             << "result " << result << ", " << docFile;
     }
 }

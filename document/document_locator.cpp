@@ -1,4 +1,4 @@
-#include "docs/document_locator.h"
+#include "document/document_locator.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "platform/services.h"
 #include "vlregut/vlregut.h"
 
-namespace docs {
+namespace document {
 
 namespace {
 
@@ -141,4 +141,4 @@ bool StoreChosenFolder(CFrameWnd& owner, const CString& chosenPath, const CStrin
     return stored;
 }
 
-}  // namespace docs
+}  // namespace document

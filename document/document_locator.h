@@ -4,7 +4,7 @@
 
 #include "platform/framework.h"
 
-namespace docs {
+namespace document {
 
 enum class Lookup { ProductRefused, Found, Missing };
 
@@ -24,4 +24,4 @@ bool AskForDocument(CFrameWnd& owner, const CString& joinedPath, const CString& 
 bool StoreChosenFolder(CFrameWnd& owner, const CString& chosenPath, const CString& docFile,
                        CString& docsDir);
 
-}  // namespace docs
+}  // namespace document

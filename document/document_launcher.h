@@ -3,7 +3,7 @@
 
 #include "platform/text.h"
 
-namespace docs {
+namespace document {
 
 // The message for a shell result, with the full path inserted; empty for a result above 32,
 // which means the document was handed over.
@@ -13,4 +13,4 @@ CString ShellResultMessage(int result, const CString& docFile, const CString& fu
 // failure in the application's message box.
 void OpenDocument(const CString& docsDir, const CString& docFile);
 
-}  // namespace docs
+}  // namespace document

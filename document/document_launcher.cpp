@@ -1,9 +1,9 @@
-#include "docs/document_launcher.h"
+#include "document/document_launcher.h"
 
 #include "platform/framework.h"
 #include "platform/services.h"
 
-namespace docs {
+namespace document {
 
 namespace {
 
@@ -83,4 +83,4 @@ void OpenDocument(const CString& docsDir, const CString& docFile) {
     }
 }
 
-}  // namespace docs
+}  // namespace document
