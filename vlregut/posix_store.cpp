@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "vlregut/posix_scoped.h"
+#include "platform/posix/scoped.h"
 #include "vlregut/store.h"
 
 namespace vlregut {
@@ -101,7 +101,7 @@ struct Loaded {
 
 bool ReadText(const std::string& path, ini::Text& text, Loaded& loaded, std::string& error) {
     // Without O_NONBLOCK a FIFO in the store's place would hold the open for ever.
-    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.Get() < 0) {
         if (errno == ENOENT) {
             return true;
@@ -282,7 +282,7 @@ int WaitForLock(int fd) {
 // The lock sits beside the store because the store itself is replaced on every write.
 int LockExclusive(const std::string& path, std::string& error) {
     const std::string lockPath = path + ".lock";
-    ScopedFd fd(
+    platform::UniqueFd fd(
         ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
     if (fd.Get() < 0) {
         error = Describe(lockPath, "cannot open lock", errno);
@@ -319,7 +319,7 @@ bool WriteAll(int fd, std::string_view text) {
 }
 
 bool SyncFolder(const std::string& folder) {
-    ScopedFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    platform::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.Get() >= 0 && ::fsync(fd.Get()) == 0;
 }
 
@@ -357,7 +357,7 @@ bool KeepOwnership(int fd, const std::string& path, const struct stat& old, std:
 bool ReplaceFile(const std::string& path, std::string_view text, const Loaded& old, mode_t newMode,
                  std::string& error) {
     std::string temporary = TemporaryPrefix(path) + "XXXXXX";
-    ScopedFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    platform::UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.Get() < 0) {
         error = Describe(path, "cannot save (mkstemp)", errno);
         return false;
@@ -396,11 +396,11 @@ bool ReplaceFile(const std::string& path, std::string_view text, const Loaded& o
 void RemoveAbandonedTemporaries(const std::string& path) {
     const std::string folder = FolderOf(path);
     const std::string prefix = TemporaryPrefix(path).substr(folder.size() + 1);
-    const ScopedDir dir(::opendir(folder.c_str()));
-    if (dir.Get() == nullptr) {
+    const platform::Scoped<DIR, ::closedir> dir(::opendir(folder.c_str()));
+    if (dir == nullptr) {
         return;
     }
-    while (const dirent* entry = ::readdir(dir.Get())) {
+    while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         const bool temporary =
             name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
@@ -446,7 +446,7 @@ class PosixStore final : public Store {
         if (!MakeFolders(FolderOf(path), user ? 0700 : 0755, error) || !ResolveLinks(path, error)) {
             return false;
         }
-        const ScopedFd lock(LockExclusive(path, error));
+        const platform::UniqueFd lock(LockExclusive(path, error));
         Loaded current;
         if (lock.Get() < 0 || !Load(path, current, error)) {
             return false;

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/scoped.h"
 #include "vlregut/names.h"
 #include "vlregut/store.h"
-#include "vlregut/win32_scoped.h"
 
 namespace vlregut {
 namespace {
@@ -145,7 +145,7 @@ bool ReadProduct(HKEY key, const std::string& product, const std::string& place,
 
 // A missing Products key is an empty layer.
 bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
-    ScopedKey products;
+    platform::ScopedKey products;
     LSTATUS status = RegOpenKeyExA(place.root, place.subKey, 0, KEY_READ | kView, products.Out());
     if (status == ERROR_FILE_NOT_FOUND) {
         doc = {};
@@ -174,7 +174,7 @@ bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
         if (!IsValidProductId(product)) {
             return Fault(where, "invalid product id", error);
         }
-        ScopedKey key;
+        platform::ScopedKey key;
         status = RegOpenKeyExA(products.Get(), name, 0, KEY_READ | kView, key.Out());
         // Readers take no lock: a product removed meanwhile is simply gone.
         if (status == ERROR_FILE_NOT_FOUND) {
@@ -193,7 +193,7 @@ bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
 }
 
 std::string UserSid() {
-    ScopedHandle token;
+    platform::ScopedHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) {
         return {};
     }
@@ -205,7 +205,7 @@ std::string UserSid() {
         !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
         return {};
     }
-    const ScopedLocal owned(text);
+    const platform::ScopedLocal owned(text);
     return text;
 }
 
@@ -232,7 +232,7 @@ class WriteLock {
             error = name + ": cannot create lock: " + SystemMessage(GetLastError());
             return false;
         }
-        const ScopedLocal descriptor(attributes.lpSecurityDescriptor);
+        const platform::ScopedLocal descriptor(attributes.lpSecurityDescriptor);
         *m_mutex.Out() =
             CreateMutexExA(&attributes, name.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
         if (m_mutex.Get() == nullptr) {
@@ -262,7 +262,7 @@ class WriteLock {
     }
 
   private:
-    ScopedHandle m_mutex;
+    platform::ScopedHandle m_mutex;
     bool m_held = false;
 };
 
@@ -279,7 +279,7 @@ bool WriteProduct(HKEY products, const std::string& product, const ini::Document
     // A name the registry folds together with an existing one (a non-ASCII letter in the other
     // case) would silently change that key or value instead of adding a new one.
     const std::string clash = "the registry has it under a spelling that differs beyond A-Z case";
-    ScopedKey key;
+    platform::ScopedKey key;
     DWORD disposition = 0;
     if (const LSTATUS status = RegCreateKeyExA(products, product.c_str(), 0, nullptr, 0,
                                                KEY_QUERY_VALUE | KEY_SET_VALUE | kView, nullptr,
@@ -325,7 +325,7 @@ bool WriteProduct(HKEY products, const std::string& product, const ini::Document
 // atomically, and one edit of the library or the tool changes at most one value or one key.
 bool WriteChanges(const Place& place, const ini::Document& before, const ini::Document& after,
                   std::string& error) {
-    ScopedKey products;
+    platform::ScopedKey products;
     if (const LSTATUS status =
             RegCreateKeyExA(place.root, place.subKey, 0, nullptr, 0, KEY_READ | KEY_WRITE | kView,
                             nullptr, products.Out(), nullptr);

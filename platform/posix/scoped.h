@@ -1,5 +1,6 @@
-// Owners of the C library's handles: each is released once, on every path out of its scope. GLib's
-// own g_autoptr and g_autofree do the same for GLib's objects and strings.
+// Owners of the C library's handles (the help module and the install registry alike): each is
+// released once, on every path out of its scope. GLib's own g_autoptr and g_autofree do the same
+// for GLib's objects and strings.
 #pragma once
 
 #include <spawn.h>

@@ -1,5 +1,5 @@
-// Owners of what the Windows side takes from the system: each is released once, on every path
-// out of its scope.
+// Owners of what the Windows side takes from the system (the help module and the install registry
+// alike): each is released once, on every path out of its scope.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +7,30 @@
 #include <objbase.h>
 
 namespace platform {
+
+// A handle released with Close unless it is null; Out() lets a call that opens one fill it.
+template <typename Handle, auto Close>
+class Scoped {
+  public:
+    explicit Scoped(Handle handle = nullptr) : m_handle(handle) {}
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
+    ~Scoped() {
+        if (m_handle != nullptr) {
+            Close(m_handle);
+        }
+    }
+    Handle Get() const { return m_handle; }
+    Handle* Out() { return &m_handle; }
+
+  private:
+    Handle m_handle;
+};
+
+using ScopedKey = Scoped<HKEY, ::RegCloseKey>;
+using ScopedHandle = Scoped<HANDLE, ::CloseHandle>;
+// Memory that the system handed over to be freed with LocalFree.
+using ScopedLocal = Scoped<HLOCAL, ::LocalFree>;
 
 // A COM interface pointer, released with its owner.
 template <typename T>
