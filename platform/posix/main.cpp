@@ -26,7 +26,7 @@ CString ExecutableName(const char* path) {
 
 int main(int argc, char** argv) {
     // Nothing of the desktop is touched before the first dialog is needed.
-    static platform::PosixUserInterface ui(stdin, stderr, std::getenv("SUITEHELP_UI"));
+    static platform::PosixUserInterface ui(std::getenv("SUITEHELP_UI"));
     static platform::PosixFileSystem files;
     static platform::GioShell shell;
     platform::Install({&ui, &shell, &files});

@@ -87,7 +87,6 @@ class FakePlatform {
     FakePlatform();
     ~FakePlatform();
 
-    CWinApp app{"suitehelp-tests"};
     FakeUserInterface ui;
     FakeShell shell;
     WindowsFileSystem files;
