@@ -1,9 +1,19 @@
 #include "platform/framework.h"
 
+#include <string_view>
+
 #include "platform/entry.h"
 #include "platform/services.h"
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: suitehelp -vellum FILE\n"
+    "       suitehelp -dax FILE\n"
+    "       suitehelp --help | --version\n"
+    "Opens a product's documentation as a program of the suite asks: FILE is the\n"
+    "launch-configuration file (line 1: the document-name file, line 3: the product id in\n"
+    "the install registry). SUITEHELP_DEBUG=1 tells each step on standard error.\n";
 
 CWinApp* g_app = nullptr;
 CString g_appName;
@@ -34,6 +44,19 @@ int AfxWinMain(const char* executableName, const char* commandTail) {
         g_app->InitInstance();
     }
     return 0;
+}
+
+const char* HelpOrVersionText(const char* commandTail) {
+    std::string_view tail = commandTail;
+    tail = tail.substr(0, tail.find_last_not_of(" \t\n\v\f\r") + 1);
+    // By the module's own rules a quotation mark opens an argument and the next one closes it.
+    if (tail.starts_with('"')) {
+        tail.remove_prefix(1);
+        tail.remove_suffix(tail.ends_with('"') ? 1 : 0);
+    }
+    return tail == "--help"      ? kUsage
+           : tail == "--version" ? "suitehelp " SUITEHELP_VERSION "\n"
+                                 : nullptr;
 }
 
 int CFrameWnd::MessageBox(const char* text, const char* caption, unsigned type) {

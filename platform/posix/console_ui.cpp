@@ -15,9 +15,8 @@ constexpr std::size_t kLongestAnswer = 4096;
 
 // Everything the console shows passes here.
 void Write(const CString& text) {
-    std::FILE* out = g_out == nullptr ? stderr : g_out;
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fflush(out);
+    std::fwrite(text.data(), 1, text.size(), g_out);
+    std::fflush(g_out);
 }
 
 }  // namespace
@@ -36,9 +35,8 @@ DialogResult ConsoleMessageBox(const CString& text, const CString& caption) {
 // end may never come.
 DialogResult ConsoleAsk(const FileOpenRequest& request, CString* answer) {
     Write(request.title + "\n");
-    std::FILE* in = g_in == nullptr ? stdin : g_in;
     int c;
-    while ((c = std::fgetc(in)) != EOF && c != '\n') {
+    while ((c = std::fgetc(g_in)) != EOF && c != '\n') {
         if (answer->size() == kLongestAnswer) {
             // It names no file, and the next answer cannot be told from its rest.
             Write("suitehelp: an answer of more than " + std::to_string(kLongestAnswer) +

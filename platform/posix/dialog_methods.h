@@ -26,8 +26,7 @@ DialogResult ZenityAsk(const FileOpenRequest& request, CString* answer);
 DialogResult KdialogMessageBox(const CString& text, const CString& caption);
 DialogResult KdialogAsk(const FileOpenRequest& request, CString* answer);
 
-// The console: boxes and questions written to one stream, answers read as lines from another;
-// standard error and standard input unless UseConsole gives others (null: those again).
+// The console: boxes and questions written to out, answers read as lines from in.
 void UseConsole(std::FILE* in, std::FILE* out);
 DialogResult ConsoleMessageBox(const CString& text, const CString& caption);
 // Cancelled at the end of input, and for a line too long to name a file.

@@ -53,22 +53,11 @@ bool Collect(pid_t pid, int fd, CString* out, int* status) {
 CString KdialogText(const CString& text) {
     CString rich = "<qt><p style=\"white-space:pre-wrap\">";
     for (const char c : text) {
-        switch (c) {
-            case '<':
-                rich += "&lt;";
-                break;
-            case '>':
-                rich += "&gt;";
-                break;
-            case '&':
-                rich += "&amp;";
-                break;
-            case '\n':
-                rich += "<br>";
-                break;
-            default:
-                rich += c;
-        }
+        rich += c == '<'    ? "&lt;"
+                : c == '>'  ? "&gt;"
+                : c == '&'  ? "&amp;"
+                : c == '\n' ? "<br>"
+                            : CString(1, c);
     }
     return rich + "</p></qt>";
 }
@@ -120,14 +109,11 @@ DialogResult RunDialogTool(const std::vector<CString>& arguments, CString* out) 
     if (!WIFEXITED(status)) {
         return Unavailable(arguments[0], "ended by signal ", WTERMSIG(status));
     }
-    switch (WEXITSTATUS(status)) {
-        case 0:
-            return DialogResult::Confirmed;
-        case 1:  // cancelled, or the window closed
-            return DialogResult::Cancelled;
-        default:
-            return Unavailable(arguments[0], "exit status ", WEXITSTATUS(status));
+    if (WEXITSTATUS(status) > 1) {
+        return Unavailable(arguments[0], "exit status ", WEXITSTATUS(status));
     }
+    // 1: cancelled, or the window closed.
+    return WEXITSTATUS(status) == 0 ? DialogResult::Confirmed : DialogResult::Cancelled;
 }
 
 // The path comes on one line.

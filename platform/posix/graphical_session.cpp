@@ -1,12 +1,9 @@
 #include "platform/posix/graphical_session.h"
 
 #include <netdb.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,31 +16,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Whether the events came before the deadline.
-bool PollUntil(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0)));
-        if (ready >= 0 || errno != EINTR) {
-            return ready > 0 && (entry.revents & events) != 0;
-        }
-    }
+// Bounds the socket's next blocking calls of one kind (SO_SNDTIMEO: connecting and sending,
+// SO_RCVTIMEO: receiving) by the time left; false when none is left.
+bool BoundBy(int fd, int calls, Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    const timeval bound{left / 1000000, left % 1000000};
+    return left > 0 && ::setsockopt(fd, SOL_SOCKET, calls, &bound, sizeof bound) == 0;
 }
 
 // A stream socket connected before the deadline, or none.
 UniqueFd Connect(const sockaddr* address, socklen_t length, Clock::time_point deadline) {
-    UniqueFd fd(::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.Valid() || ::connect(fd.Get(), address, length) == 0) {
-        return fd;
+    UniqueFd fd(::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.Valid() || !BoundBy(fd.Get(), SO_SNDTIMEO, deadline) ||
+        ::connect(fd.Get(), address, length) != 0) {
+        return UniqueFd();
     }
-    int error = errno;
-    socklen_t size = sizeof error;
-    if (error == EINPROGRESS && PollUntil(fd.Get(), POLLOUT, deadline)) {
-        ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &size);
-    }
-    return error == 0 ? std::move(fd) : UniqueFd();
+    return fd;
 }
 
 UniqueFd ConnectLocal(const std::string& path, Clock::time_point deadline) {
@@ -110,7 +99,7 @@ bool XServerAnswers(const UniqueFd& connection, Clock::time_point deadline) {
     unsigned char answer = 0;
     return connection.Valid() &&
            ::send(connection.Get(), setup, sizeof setup, MSG_NOSIGNAL) == sizeof setup &&
-           PollUntil(connection.Get(), POLLIN, deadline) &&
+           BoundBy(connection.Get(), SO_RCVTIMEO, deadline) &&
            ::recv(connection.Get(), &answer, 1, 0) == 1;
 }
 

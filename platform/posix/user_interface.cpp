@@ -1,10 +1,9 @@
 #include "platform/posix/user_interface.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <filesystem>
 #include <iterator>
 #include <string>
 
@@ -46,15 +45,9 @@ constexpr DialogMethod kMethods[] = {
 constexpr std::size_t kConsole = std::size(kMethods) - 1;
 
 CString CurrentDirectory() {
-    CString folder(4096, '\0');
-    while (::getcwd(folder.data(), folder.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return ".";
-        }
-        folder.resize(folder.size() * 2);
-    }
-    folder.resize(folder.find('\0'));
-    return folder;
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? CString(".") : folder.string();
 }
 
 // A typed or chosen name as the dialog takes it: relative to the folder shown, and with the
@@ -98,6 +91,11 @@ DialogResult AskForRegularFile(const DialogMethod& method, const FileOpenRequest
 }
 
 }  // namespace
+
+PosixUserInterface::PosixUserInterface(std::FILE* in, std::FILE* out, const char* mode)
+    : m_mode(mode == nullptr ? "" : mode) {
+    UseConsole(in, out);
+}
 
 void PosixUserInterface::Choose() {
     m_chosen = true;

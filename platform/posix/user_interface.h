@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <functional>
 
 #include "platform/user_interface.h"
@@ -17,8 +18,8 @@ struct DialogMethod;
 // again. Every message box is also written to the console.
 class PosixUserInterface : public UserInterface {
   public:
-    // mode is SUITEHELP_UI's value, null when unset.
-    explicit PosixUserInterface(const char* mode) : m_mode(mode == nullptr ? "" : mode) {}
+    // The console reads in and writes out; mode is SUITEHELP_UI's value, null when unset.
+    PosixUserInterface(std::FILE* in, std::FILE* out, const char* mode);
 
     DialogResult MessageBox(const CString& text, const CString& caption, unsigned type) override;
     DialogResult ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) override;

@@ -13,7 +13,6 @@
 #include "platform/diagnostics.h"
 #include "platform/file.h"
 #include "platform/posix/command_tail.h"
-#include "platform/posix/dialog_methods.h"
 #include "platform/posix/file_system.h"
 #include "platform/posix/graphical_session.h"
 #include "platform/posix/user_interface.h"
@@ -28,13 +27,9 @@ constexpr auto kOk = DialogResult::Confirmed, kCancel = DialogResult::Cancelled;
 
 // The input a dialog reads, and then what it wrote to its stream and to the diagnostics.
 struct Console {
-    explicit Console(const string& input) : typed(input) {
-        platform::SetDiagnosticsStream(out);
-        platform::UseConsole(in, out);
-    }
+    explicit Console(const string& input) : typed(input) { platform::SetDiagnosticsStream(out); }
     string Written() {
         platform::SetDiagnosticsStream(nullptr);
-        platform::UseConsole(nullptr, nullptr);
         std::fclose(in);
         std::fclose(out);
         return support::ReadFile(folder / "out");
@@ -50,10 +45,9 @@ int Listen(const string& path) {
     sockaddr_un address{AF_UNIX, {}};
     std::memcpy(address.sun_path, path.data(), path.size());
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    return bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                   listen(fd, 64) == 0
-               ? fd
-               : (close(fd), -1);
+    const bool listening =
+        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 64) == 0;
+    return listening ? fd : (close(fd), -1);
 }
 
 TEST(PosixPlatformTest, CommandTailFileAndFileSystem) {
@@ -169,7 +163,7 @@ TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
         }
         setenv("WAYLAND_DISPLAY", support::Expand(wayland, where).c_str(), 1);
         Console console(support::Expand(typed, where));
-        platform::PosixUserInterface ui(mode);
+        platform::PosixUserInterface ui(console.in, console.out, mode);
         CString chosen;
         const string row = string(mode ? mode : "(unset)") + " " + wayland + " " + zenity + " " +
                            typed.substr(0, 30);
@@ -191,7 +185,7 @@ TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
 
 TEST(PosixPlatformTest, GraphicalSessionNeedsAServerThatAnswersInTime) {
     int x = -1, number = 7000;
-    std::filesystem::create_directory("/tmp/.X11-unix");
+    mkdir("/tmp/.X11-unix", 01777);  // as an X server makes it
     while (x < 0 && ++number < 7100) {
         x = Listen("/tmp/.X11-unix/X" + std::to_string(number));
     }
