@@ -18,9 +18,9 @@ bool GtkReady();
 DialogResult GtkMessageBox(const CString& text, const CString& caption);
 DialogResult GtkAsk(const FileOpenRequest& request, CString* answer);
 
-// zenity and kdialog, programs found on PATH: Unavailable when the program does not start, fails
-// with another code than 1 (cancelled) or is killed. zenity's open dialog has no file-name box
-// either; kdialog shows it there when the request gives a folder.
+// zenity and kdialog, programs found on PATH: Cancelled when the program ends with 1, Unavailable
+// when it does not start, ends with another code than 0 or 1, or is killed. zenity's open dialog
+// has no file-name box either; kdialog shows it there when the request gives a folder.
 DialogResult ZenityMessageBox(const CString& text, const CString& caption);
 DialogResult ZenityAsk(const FileOpenRequest& request, CString* answer);
 DialogResult KdialogMessageBox(const CString& text, const CString& caption);
