@@ -11,7 +11,6 @@ class CommandLine {
 
     int Count() const { return m_count; }
     char** Arguments() { return m_arguments; }
-    const char* operator[](int index) const { return m_arguments[index]; }
 
     void Add(const char* text, std::size_t length);
 

@@ -27,27 +27,12 @@ void CMainWindow::TakeFirstLine(CString& text, CString& destination) {
 }
 
 int CMainWindow::LocateDocument() {
-    CString joinedPath;
-    switch (
-        document::FindInRegisteredFolder(m_strProductId, m_strDocFile, m_strDocsDir, joinedPath)) {
-        case document::Lookup::ProductRefused:
-            return 0;
-        case document::Lookup::Found:
-            return 1;
-        case document::Lookup::Missing:
-            break;
-    }
-    CString chosenPath;
-    if (!document::AskForDocument(*this, joinedPath, m_strDocFile, m_strDocsDir, chosenPath)) {
-        return 0;
-    }
-    return document::StoreChosenFolder(*this, chosenPath, m_strDocFile, m_strDocsDir) ? 1 : 0;
+    return document::LocateDocument(*this, m_strProductId, m_strDocFile, m_strDocsDir);
 }
 
 int CMainWindow::LaunchDocument() {
-    if (LocateDocument() == 0) {
-        return 1;
+    if (LocateDocument() != 0) {
+        document::OpenDocument(m_strDocsDir, m_strDocFile);
     }
-    document::OpenDocument(m_strDocsDir, m_strDocFile);
     return 1;
 }

@@ -7,9 +7,6 @@
 // functions of config/ and document/, which work on plain strings.
 class CMainWindow : public CFrameWnd {
   public:
-    // An object with empty state and no session run.
-    CMainWindow() = default;
-
     // Runs the help session on the command tail (the command line without the program's name).
     explicit CMainWindow(const char* commandTail);
 

@@ -46,8 +46,11 @@ CString DialogTitle(const CString& joinedPath, const CString& docFile) {
     return title;
 }
 
-}  // namespace
+enum class Lookup { ProductRefused, Found, Missing };
 
+// Selects the product in the component and reads its documents folder into docsDir; lower-cases
+// docFile and gives the joined path (folder, separator, name) in the case in which it is tested.
+// docFile and docsDir are left alone when the product is refused.
 Lookup FindInRegisteredFolder(const CString& productId, CString& docFile, CString& docsDir,
                               CString& joinedPath) {
     // A product id the component's buffer cannot hold is refused rather than cut into another.
@@ -87,6 +90,8 @@ Lookup FindInRegisteredFolder(const CString& productId, CString& docFile, CStrin
     return found ? Lookup::Found : Lookup::Missing;
 }
 
+// Shows the File-Open dialog for the document; true with chosenPath set when the user confirmed
+// a file that still exists.
 bool AskForDocument(CFrameWnd& owner, const CString& joinedPath, const CString& docFile,
                     const CString& docsDir, CString& chosenPath) {
     CFileDialog dialog(kDefaultExt, kPresetFileName, kDialogFlags, kFilterLabel, kFilterPattern,
@@ -102,6 +107,8 @@ bool AskForDocument(CFrameWnd& owner, const CString& joinedPath, const CString& 
     return Files().Access(chosenPath.c_str()) == 0;
 }
 
+// Accepts the chosen file only if it bears the document's name (telling the user otherwise) and
+// stores its folder in docsDir and in the component; true when stored.
 bool StoreChosenFolder(CFrameWnd& owner, const CString& chosenPath, const CString& docFile,
                        CString& docsDir) {
     char drive[platform::kMaxDrive] = {};
@@ -139,6 +146,21 @@ bool StoreChosenFolder(CFrameWnd& owner, const CString& chosenPath, const CStrin
         platform::DebugStep((stored ? "stored documents folder: " : "not stored: ") + docsDir);
     }
     return stored;
+}
+
+}  // namespace
+
+int LocateDocument(CFrameWnd& owner, const CString& productId, CString& docFile, CString& docsDir) {
+    CString joinedPath;
+    const Lookup lookup = FindInRegisteredFolder(productId, docFile, docsDir, joinedPath);
+    if (lookup != Lookup::Missing) {
+        return lookup == Lookup::Found ? 1 : 0;
+    }
+    CString chosenPath;
+    return AskForDocument(owner, joinedPath, docFile, docsDir, chosenPath) &&
+                   StoreChosenFolder(owner, chosenPath, docFile, docsDir)
+               ? 1
+               : 0;
 }
 
 }  // namespace document

@@ -4,24 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/text.h"
-
 class CFileException {
   public:
-    enum Cause {
-        fileNotFound,
-        badPath,
-        accessDenied,
-        sharingViolation,
-        endOfFile,
-        genericException
-    };
+    enum Cause { fileNotFound, badPath, accessDenied, sharingViolation, genericException };
 
-    CFileException(Cause cause, const CString& fileName)
-        : m_cause(cause), m_strFileName(fileName) {}
+    explicit CFileException(Cause cause) : m_cause(cause) {}
 
     Cause m_cause;
-    CString m_strFileName;
 };
 
 // A file opened for reading only, with no sharing granted (POSIX has no share modes: there only
@@ -39,10 +28,10 @@ class CFile {
     void Open(const char* path, unsigned flags);
     std::size_t Read(void* buffer, std::size_t count);
     void Close();
-    // Closes without reporting a failure; for use after a failure has been reported.
-    void Abort();
 
   private:
-    CString m_path;
+    // Closes without reporting a failure, as after a failure has been reported.
+    void Abort();
+
     std::intptr_t m_handle = -1;
 };

@@ -17,7 +17,6 @@ struct FileOpenRequest {
     CString fileName;
     CString initialDir;  // empty: none given
     bool fileMustExist = false;
-    bool overwritePrompt = false;  // concerns saving only: an open dialog shows no such prompt
 };
 
 class UserInterface {

@@ -1,5 +1,3 @@
-#include "platform/posix/dialog_tool_ui.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -8,10 +6,11 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "platform/diagnostics.h"
+#include "platform/posix/dialog_methods.h"
 #include "platform/posix/scoped.h"
-#include "platform/posix/user_interface.h"
 
 extern char** environ;
 
@@ -54,22 +53,11 @@ bool Collect(pid_t pid, int fd, CString* out, int* status) {
 CString KdialogText(const CString& text) {
     CString rich = "<qt><p style=\"white-space:pre-wrap\">";
     for (const char c : text) {
-        switch (c) {
-            case '<':
-                rich += "&lt;";
-                break;
-            case '>':
-                rich += "&gt;";
-                break;
-            case '&':
-                rich += "&amp;";
-                break;
-            case '\n':
-                rich += "<br>";
-                break;
-            default:
-                rich += c;
-        }
+        rich += c == '<'    ? "&lt;"
+                : c == '>'  ? "&gt;"
+                : c == '&'  ? "&amp;"
+                : c == '\n' ? "<br>"
+                            : CString(1, c);
     }
     return rich + "</p></qt>";
 }
@@ -88,8 +76,9 @@ DialogResult Unavailable(const CString& tool, const char* why, int number) {
     return DialogResult::Unavailable;
 }
 
-}  // namespace
-
+// Runs the program to its end: Confirmed for its exit code 0, Cancelled for 1, Unavailable when
+// it does not start, fails with another code or is killed. *out gets its standard output. The
+// wait is for the user's answer, so it has no time limit.
 DialogResult RunDialogTool(const std::vector<CString>& arguments, CString* out) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -120,61 +109,64 @@ DialogResult RunDialogTool(const std::vector<CString>& arguments, CString* out) 
     if (!WIFEXITED(status)) {
         return Unavailable(arguments[0], "ended by signal ", WTERMSIG(status));
     }
-    switch (WEXITSTATUS(status)) {
-        case 0:
-            return DialogResult::Confirmed;
-        case 1:  // cancelled, or the window closed
-            return DialogResult::Cancelled;
-        default:
-            return Unavailable(arguments[0], "exit status ", WEXITSTATUS(status));
+    if (WEXITSTATUS(status) > 1) {
+        return Unavailable(arguments[0], "exit status ", WEXITSTATUS(status));
     }
+    // 1: cancelled, or the window closed.
+    return WEXITSTATUS(status) == 0 ? DialogResult::Confirmed : DialogResult::Cancelled;
 }
 
-DialogResult DialogToolUserInterface::MessageBox(const CString& text, const CString& caption,
-                                                 unsigned /*type*/) {
-    const std::vector<CString> arguments =
-        m_tool == DialogTool::kZenity
-            ? std::vector<CString>{"zenity", "--info", "--no-markup",
-                                   "--title=" + ValidUtf8(caption), "--text=" + ValidUtf8(text)}
-            : std::vector<CString>{"kdialog", "--title=" + ValidUtf8(caption),
-                                   "--msgbox=" + KdialogText(ValidUtf8(text))};
+// The path comes on one line.
+DialogResult AnswerOf(const std::vector<CString>& arguments, CString* answer) {
+    const DialogResult result = RunDialogTool(arguments, answer);
+    if (!answer->empty() && answer->back() == '\n') {
+        answer->pop_back();
+    }
+    return result;
+}
+
+// A box has nothing to answer but that it was closed.
+DialogResult Closed(const std::vector<CString>& arguments) {
     CString ignored;
     const DialogResult result = RunDialogTool(arguments, &ignored);
     return result == DialogResult::Unavailable ? result : DialogResult::Confirmed;
 }
 
-DialogResult DialogToolUserInterface::ShowFileOpen(const FileOpenRequest& request,
-                                                   CString* chosenPath) {
-    const CString title = "--title=" + ValidUtf8(request.title);
-    const CString label = ValidUtf8(request.filterLabel);
-    const CString& pattern = request.filterPattern;
-    std::vector<CString> arguments;
-    if (m_tool == DialogTool::kZenity) {
-        arguments = {"zenity", "--file-selection", title};
-        if (!pattern.empty()) {
-            arguments.push_back("--file-filter=" + label + " | " + CaseBlindPattern(pattern));
-        }
-        if (!request.initialDir.empty()) {
-            // The trailing slash makes it the folder shown rather than a file to select.
-            arguments.push_back("--filename=" + request.initialDir + "/");
-        }
-    } else {
-        // The folder with the file name typed in; without a folder, the current one. Its
-        // filters match either case.
-        const CString start = request.initialDir.empty()
-                                  ? request.fileName
-                                  : request.initialDir + "/" + request.fileName;
-        arguments = {"kdialog", title, "--getopenfilename", start,
-                     pattern.empty() ? "" : KdialogFilter(label, pattern)};
+}  // namespace
+
+DialogResult ZenityMessageBox(const CString& text, const CString& caption) {
+    return Closed({"zenity", "--info", "--no-markup", "--title=" + ValidUtf8(caption),
+                   "--text=" + ValidUtf8(text)});
+}
+
+DialogResult ZenityAsk(const FileOpenRequest& request, CString* answer) {
+    std::vector<CString> arguments{"zenity", "--file-selection",
+                                   "--title=" + ValidUtf8(request.title)};
+    if (!request.filterPattern.empty()) {
+        arguments.push_back("--file-filter=" + ValidUtf8(request.filterLabel) + " | " +
+                            CaseBlindPattern(request.filterPattern));
     }
-    return AskForRegularFile(request, chosenPath, [&](CString* name) {
-        const DialogResult result = RunDialogTool(arguments, name);
-        // The path comes on one line.
-        if (!name->empty() && name->back() == '\n') {
-            name->pop_back();
-        }
-        return result;
-    });
+    if (!request.initialDir.empty()) {
+        // The trailing slash makes it the folder shown rather than a file to select.
+        arguments.push_back("--filename=" + request.initialDir + "/");
+    }
+    return AnswerOf(arguments, answer);
+}
+
+DialogResult KdialogMessageBox(const CString& text, const CString& caption) {
+    return Closed(
+        {"kdialog", "--title=" + ValidUtf8(caption), "--msgbox=" + KdialogText(ValidUtf8(text))});
+}
+
+// The folder with the file name typed in; without a folder, the current one. Its filters match
+// either case.
+DialogResult KdialogAsk(const FileOpenRequest& request, CString* answer) {
+    const CString& pattern = request.filterPattern;
+    return AnswerOf({"kdialog", "--title=" + ValidUtf8(request.title), "--getopenfilename",
+                     request.initialDir.empty() ? request.fileName
+                                                : request.initialDir + "/" + request.fileName,
+                     pattern.empty() ? "" : KdialogFilter(ValidUtf8(request.filterLabel), pattern)},
+                    answer);
 }
 
 }  // namespace platform

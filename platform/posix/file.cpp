@@ -35,14 +35,13 @@ CFile::~CFile() {
 // make it unreadable: the file is read without one. It is opened without blocking, so that a
 // FIFO or device cannot hold the session, and only a regular file is read.
 void CFile::Open(const char* path, unsigned /*flags*/) {
-    m_path = path;
     platform::UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.Valid()) {
-        throw CFileException(CauseOf(errno), m_path);
+        throw CFileException(CauseOf(errno));
     }
     struct stat status;
     if (::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        throw CFileException(CFileException::accessDenied, m_path);
+        throw CFileException(CFileException::accessDenied);
     }
     m_handle = fd.Release();
 }
@@ -53,7 +52,7 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
         got = ::read(static_cast<int>(m_handle), buffer, count);
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
-        throw CFileException(CauseOf(errno), m_path);
+        throw CFileException(CauseOf(errno));
     }
     return static_cast<std::size_t>(got);
 }
@@ -62,7 +61,7 @@ void CFile::Close() {
     const int fd = static_cast<int>(m_handle);
     m_handle = -1;
     if (fd >= 0 && ::close(fd) != 0) {
-        throw CFileException(CFileException::genericException, m_path);
+        throw CFileException(CFileException::genericException);
     }
 }
 

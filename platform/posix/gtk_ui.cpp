@@ -1,12 +1,11 @@
-#include "platform/posix/gtk_ui.h"
-
+// GTK 3's dialogs, the first of the dialog methods.
 #include <dlfcn.h>
 #include <gio/gio.h>
 
 #include <clocale>
 
 #include "platform/diagnostics.h"
-#include "platform/posix/user_interface.h"
+#include "platform/posix/dialog_methods.h"
 
 namespace platform {
 
@@ -89,38 +88,32 @@ void Settle() {
 
 }  // namespace
 
-bool GtkUserInterface::Ready() {
-    if (m_state != State::kUntried) {
-        return m_state == State::kReady;
-    }
-    m_state = State::kFailed;
-    const char* failure = nullptr;
-    if (!FileChooserSchemaFound()) {
-        failure = "no file chooser settings schema";
-    } else if (!Load()) {
-        failure = "cannot load libgtk-3.so.0";
-    } else {
-        // The core's text rules stay those of the C locale; only GTK's own labels follow the
-        // user's language.
-        g_gtk.disableSetlocale();
-        std::setlocale(LC_MESSAGES, "");
-        if (g_gtk.initCheck(nullptr, nullptr)) {
-            m_state = State::kReady;
+bool GtkReady() {
+    // Once: GTK cannot be loaded or started twice.
+    static const bool ready = [] {
+        const char* failure = nullptr;
+        if (!FileChooserSchemaFound()) {
+            failure = "no file chooser settings schema";
+        } else if (!Load()) {
+            failure = "cannot load libgtk-3.so.0";
         } else {
-            failure = "cannot open the display";
+            // The core's text rules stay those of the C locale; only GTK's own labels follow the
+            // user's language.
+            g_gtk.disableSetlocale();
+            std::setlocale(LC_MESSAGES, "");
+            if (!g_gtk.initCheck(nullptr, nullptr)) {
+                failure = "cannot open the display";
+            }
         }
-    }
-    if (failure != nullptr && Debugging()) {
-        DebugStep(CString("dialog: gtk unavailable (") + failure + ")");
-    }
-    return m_state == State::kReady;
+        if (failure != nullptr && Debugging()) {
+            DebugStep(CString("dialog: gtk unavailable (") + failure + ")");
+        }
+        return failure == nullptr;
+    }();
+    return ready;
 }
 
-DialogResult GtkUserInterface::MessageBox(const CString& text, const CString& caption,
-                                          unsigned /*type*/) {
-    if (!Ready()) {
-        return DialogResult::Unavailable;
-    }
+DialogResult GtkMessageBox(const CString& text, const CString& caption) {
     // Plain text: gtk_message_dialog_new does not read markup.
     void* dialog = g_gtk.messageDialogNew(nullptr, kDialogModal, kMessageOther, kButtonsOk, "%s",
                                           ValidUtf8(text).c_str());
@@ -133,33 +126,28 @@ DialogResult GtkUserInterface::MessageBox(const CString& text, const CString& ca
     return DialogResult::Confirmed;
 }
 
-DialogResult GtkUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
-    if (!Ready()) {
-        return DialogResult::Unavailable;
+DialogResult GtkAsk(const FileOpenRequest& request, CString* answer) {
+    void* chooser = g_gtk.fileChooserNativeNew(ValidUtf8(request.title).c_str(), nullptr,
+                                               kActionOpen, nullptr, nullptr);
+    if (!request.filterPattern.empty()) {
+        void* filter = g_gtk.fileFilterNew();
+        g_gtk.fileFilterSetName(filter, ValidUtf8(request.filterLabel).c_str());
+        g_gtk.fileFilterAddPattern(filter, CaseBlindPattern(request.filterPattern).c_str());
+        g_gtk.fileChooserAddFilter(chooser, filter);
     }
-    return AskForRegularFile(request, chosenPath, [&](CString* name) {
-        void* chooser = g_gtk.fileChooserNativeNew(ValidUtf8(request.title).c_str(), nullptr,
-                                                   kActionOpen, nullptr, nullptr);
-        if (!request.filterPattern.empty()) {
-            void* filter = g_gtk.fileFilterNew();
-            g_gtk.fileFilterSetName(filter, ValidUtf8(request.filterLabel).c_str());
-            g_gtk.fileFilterAddPattern(filter, CaseBlindPattern(request.filterPattern).c_str());
-            g_gtk.fileChooserAddFilter(chooser, filter);
+    if (!request.initialDir.empty()) {
+        g_gtk.fileChooserSetCurrentFolder(chooser, request.initialDir.c_str());
+    }
+    if (g_gtk.nativeDialogRun(chooser) == kResponseAccept) {
+        // Null for a choice that is no local file.
+        g_autofree gchar* path = g_gtk.fileChooserGetFilename(chooser);
+        if (path != nullptr) {
+            *answer = path;
         }
-        if (!request.initialDir.empty()) {
-            g_gtk.fileChooserSetCurrentFolder(chooser, request.initialDir.c_str());
-        }
-        if (g_gtk.nativeDialogRun(chooser) == kResponseAccept) {
-            // Null for a choice that is no local file.
-            g_autofree gchar* path = g_gtk.fileChooserGetFilename(chooser);
-            if (path != nullptr) {
-                *name = path;
-            }
-        }
-        g_object_unref(chooser);
-        Settle();
-        return name->empty() ? DialogResult::Cancelled : DialogResult::Confirmed;
-    });
+    }
+    g_object_unref(chooser);
+    Settle();
+    return answer->empty() ? DialogResult::Cancelled : DialogResult::Confirmed;
 }
 
 }  // namespace platform

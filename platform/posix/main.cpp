@@ -1,4 +1,5 @@
 // The process entry on POSIX desktops.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,12 +26,15 @@ CString ExecutableName(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const CString tail = platform::CommandTail(argc, argv);
+    if (const char* text = HelpOrVersionText(tail.c_str())) {
+        std::fputs(text, stdout);
+        return 0;
+    }
     // Nothing of the desktop is touched before the first dialog is needed.
     static platform::PosixUserInterface ui(stdin, stderr, std::getenv("SUITEHELP_UI"));
     static platform::PosixFileSystem files;
     static platform::GioShell shell;
     platform::Install({&ui, &shell, &files});
-
-    const CString tail = platform::CommandTail(argc, argv);
     return AfxWinMain(ExecutableName(argc > 0 ? argv[0] : "suitehelp").c_str(), tail.c_str());
 }

@@ -1,138 +1,116 @@
 #include "platform/posix/user_interface.h"
 
-#include <glib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
+#include <filesystem>
+#include <iterator>
+#include <string>
 
 #include "platform/diagnostics.h"
-#include "platform/posix/dialog_tool_ui.h"
+#include "platform/posix/dialog_methods.h"
 #include "platform/posix/graphical_session.h"
-#include "platform/posix/gtk_ui.h"
 
 namespace platform {
 
+// One way of asking, under the name SUITEHELP_UI gives it: whether it can show anything at all
+// (null: found out by asking), a message box, one answer to the File-Open question, and what to
+// tell of an answer that names no regular file.
+struct DialogMethod {
+    const char* name;
+    bool (*ready)();
+    DialogResult (*show)(const CString& text, const CString& caption);
+    DialogResult (*ask)(const FileOpenRequest& request, CString* answer);
+    void (*refused)(const CString& path);
+};
+
 namespace {
 
-// No path is longer, so no answer needs more.
-constexpr std::size_t kLongestAnswer = 4096;
-
-enum class Answer { kLine, kTooLong, kEnd };
-
-// One line of input without its line end. A line longer than kLongestAnswer is left unread past
-// that: its end may never come.
-Answer ReadLine(std::FILE* in, CString* line) {
-    line->clear();
-    int c;
-    while ((c = std::fgetc(in)) != EOF && c != '\n') {
-        if (line->size() == kLongestAnswer) {
-            return Answer::kTooLong;
-        }
-        line->push_back(static_cast<char>(c));
-    }
-    if (c == EOF && line->empty()) {
-        return Answer::kEnd;
-    }
-    if (!line->empty() && line->back() == '\r') {
-        line->pop_back();
-    }
-    return Answer::kLine;
+void NoSuchFile(const CString& path) {
+    Diagnose(path + ": no such file.");
 }
+
+// Every message box is written to the console before any method shows it.
+DialogResult AlreadyWritten(const CString& /*text*/, const CString& /*caption*/) {
+    return DialogResult::Confirmed;
+}
+
+// In the order tried; the console, last, always works.
+constexpr DialogMethod kMethods[] = {
+    {"gtk", GtkReady, GtkMessageBox, GtkAsk, NoSuchFile},
+    {"zenity", nullptr, ZenityMessageBox, ZenityAsk, NoSuchFile},
+    {"kdialog", nullptr, KdialogMessageBox, KdialogAsk, NoSuchFile},
+    {"console", nullptr, AlreadyWritten, ConsoleAsk, ConsoleRefused},
+};
+constexpr std::size_t kConsole = std::size(kMethods) - 1;
 
 CString CurrentDirectory() {
-    CString folder(4096, '\0');
-    while (::getcwd(folder.data(), folder.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return ".";
-        }
-        folder.resize(folder.size() * 2);
-    }
-    folder.resize(folder.find('\0'));
-    return folder;
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? CString(".") : folder.string();
 }
 
-// A NUL ends the path the system sees: a name holding one names no file.
-bool IsRegularFile(const CString& path) {
+// A typed or chosen name as the dialog takes it: relative to the folder shown, and with the
+// default extension when it has none. A NUL ends the path the system sees, so a name holding one
+// names no file.
+bool CompletesToRegularFile(const CString& name, const FileOpenRequest& request, CString* path) {
+    *path = name;
+    if (path->front() != '/') {
+        const CString folder = request.initialDir.empty() ? CurrentDirectory() : request.initialDir;
+        path->insert(0, folder + (folder.back() == '/' ? "" : "/"));
+    }
+    if (path->find('.', path->rfind('/')) == CString::npos && !request.defaultExt.empty()) {
+        *path += "." + request.defaultExt;
+    }
     struct stat status;
-    return path.find('\0') == CString::npos && ::stat(path.c_str(), &status) == 0 &&
+    return path->find('\0') == CString::npos && ::stat(path->c_str(), &status) == 0 &&
            S_ISREG(status.st_mode);
+}
+
+// Asks until the answer names a regular file, so that no FIFO, socket, device or folder is ever
+// taken for the document.
+DialogResult AskForRegularFile(const DialogMethod& method, const FileOpenRequest& request,
+                               CString* chosenPath) {
+    // A person gives up long before this; a tool that answers without asking would ask forever.
+    constexpr int kMostRefusals = 20;
+    for (int refusals = 0; refusals < kMostRefusals; ++refusals) {
+        CString name, path;
+        const DialogResult result = method.ask(request, &name);
+        if (result != DialogResult::Confirmed || name.empty()) {
+            return result == DialogResult::Confirmed ? DialogResult::Cancelled : result;
+        }
+        if (CompletesToRegularFile(name, request, &path)) {
+            *chosenPath = path;
+            return DialogResult::Confirmed;
+        }
+        method.refused(path);
+    }
+    Diagnose("suitehelp: " + std::to_string(kMostRefusals) +
+             " answers in a row named no file; cancelled.");
+    return DialogResult::Cancelled;
 }
 
 }  // namespace
 
-DialogResult ConsoleUserInterface::MessageBox(const CString& text, const CString& caption,
-                                              unsigned /*type*/) {
-    std::fprintf(m_out, "%s: %s\n", caption.c_str(), text.c_str());
-    std::fflush(m_out);
-    return DialogResult::Confirmed;
-}
-
-DialogResult ConsoleUserInterface::ShowFileOpen(const FileOpenRequest& request,
-                                                CString* chosenPath) {
-    const auto ask = [&](CString* typed) {
-        std::fprintf(m_out, "%s\n", request.title.c_str());
-        std::fflush(m_out);
-        const Answer answer = ReadLine(m_in, typed);
-        if (answer == Answer::kTooLong) {
-            // It names no file, and the next answer cannot be told from its rest.
-            std::fprintf(m_out,
-                         "suitehelp: an answer of more than %zu bytes names no file; cancelled.\n",
-                         kLongestAnswer);
-            std::fflush(m_out);
-        }
-        return answer == Answer::kLine ? DialogResult::Confirmed : DialogResult::Cancelled;
-    };
-    // The console's own question, on its own stream: part of the dialog, not a diagnostic.
-    const auto refused = [&](const CString& path) {
-        std::fwrite(path.data(), 1, path.size(), m_out);
-        std::fputs(": no such file; type another path, or an empty line to cancel.\n", m_out);
-        std::fflush(m_out);
-    };
-    return AskForRegularFile(request, chosenPath, ask, refused);
-}
-
 PosixUserInterface::PosixUserInterface(std::FILE* in, std::FILE* out, const char* mode)
-    : PosixUserInterface(in, out, mode, {}, GraphicalSessionPresent) {
-    m_owned.push_back(std::make_unique<GtkUserInterface>());
-    m_owned.push_back(std::make_unique<DialogToolUserInterface>(DialogTool::kZenity));
-    m_owned.push_back(std::make_unique<DialogToolUserInterface>(DialogTool::kKdialog));
-    m_methods.insert(
-        m_methods.begin(),
-        {{"gtk", m_owned[0].get()}, {"zenity", m_owned[1].get()}, {"kdialog", m_owned[2].get()}});
+    : m_mode(mode == nullptr ? "" : mode) {
+    UseConsole(in, out);
 }
-
-PosixUserInterface::PosixUserInterface(std::FILE* in, std::FILE* out, const char* mode,
-                                       std::vector<DialogMethod> desktop, bool (*sessionPresent)())
-    : m_console(in, out),
-      m_mode(mode == nullptr ? "" : mode),
-      m_methods(std::move(desktop)),
-      m_sessionPresent(sessionPresent) {
-    m_methods.push_back({"console", &m_console});
-}
-
-PosixUserInterface::~PosixUserInterface() = default;
 
 void PosixUserInterface::Choose() {
     m_chosen = true;
     const auto named =
-        std::find_if(m_methods.begin(), m_methods.end() - 1,
+        std::find_if(std::begin(kMethods), std::end(kMethods),
                      [&](const DialogMethod& method) { return m_mode == method.name; });
-    if (named != m_methods.end() - 1) {
-        m_forced = true;
-        m_methods.erase(m_methods.begin(), named);
-        m_methods.erase(m_methods.begin() + 1, m_methods.end() - 1);
-    } else if (!m_mode.empty() && m_mode != "auto" && m_mode != "console") {
+    const auto index = static_cast<std::size_t>(named - std::begin(kMethods));
+    if (named == std::end(kMethods) && !m_mode.empty() && m_mode != "auto") {
         Diagnose("suitehelp: SUITEHELP_UI=" + m_mode + " is unknown; choosing as for auto.");
     }
-    const char* why = m_mode == "console"   ? "console (SUITEHELP_UI=console)"
-                      : !m_sessionPresent() ? "console (no graphical session)"
-                                            : nullptr;
-    if (why != nullptr) {
-        m_next = m_methods.size() - 1;
-    }
+    m_forced = index < kConsole;
+    const char* why = index == kConsole            ? "console (SUITEHELP_UI=console)"
+                      : !GraphicalSessionPresent() ? "console (no graphical session)"
+                                                   : nullptr;
+    m_next = why != nullptr ? kConsole : m_forced ? index : 0;
     if (Debugging()) {
         DebugStep("dialog: " + (why != nullptr ? CString(why)
                                 : m_forced     ? "SUITEHELP_UI=" + m_mode
@@ -140,109 +118,40 @@ void PosixUserInterface::Choose() {
     }
 }
 
-UserInterface* PosixUserInterface::NextDesktopMethod() {
+DialogResult PosixUserInterface::Show(
+    const std::function<DialogResult(const DialogMethod&)>& show) {
     if (!m_chosen) {
         Choose();
     }
-    if (m_next + 1 < m_methods.size()) {
-        return m_methods[m_next].ui;
+    for (;; m_next = m_forced ? kConsole : m_next + 1) {
+        if (m_forced && m_next == kConsole) {
+            m_forced = false;
+            Diagnose("suitehelp: SUITEHELP_UI=" + m_mode + " is not available; using the console.");
+        }
+        const DialogMethod& method = kMethods[m_next];
+        const DialogResult result =
+            method.ready == nullptr || method.ready() ? show(method) : DialogResult::Unavailable;
+        if (result != DialogResult::Unavailable || m_next == kConsole) {
+            return result;
+        }
     }
-    if (m_forced) {
-        m_forced = false;
-        Diagnose("suitehelp: SUITEHELP_UI=" + m_mode + " is not available; using the console.");
-    }
-    return nullptr;
 }
 
 DialogResult PosixUserInterface::MessageBox(const CString& text, const CString& caption,
-                                            unsigned type) {
-    m_console.MessageBox(text, caption, type);
-    for (UserInterface* ui; (ui = NextDesktopMethod()) != nullptr; ++m_next) {
-        if (ui->MessageBox(text, caption, type) != DialogResult::Unavailable) {
-            break;
-        }
-    }
+                                            unsigned /*type*/) {
+    ConsoleMessageBox(text, caption);
+    Show([&](const DialogMethod& method) { return method.show(text, caption); });
     return DialogResult::Confirmed;
 }
 
 DialogResult PosixUserInterface::ShowFileOpen(const FileOpenRequest& request, CString* chosenPath) {
-    DialogResult result = DialogResult::Unavailable;
-    for (UserInterface* ui;
-         result == DialogResult::Unavailable && (ui = NextDesktopMethod()) != nullptr;) {
-        result = ui->ShowFileOpen(request, chosenPath);
-        if (result == DialogResult::Unavailable) {
-            ++m_next;
-        }
-    }
-    if (result == DialogResult::Unavailable) {
-        result = m_console.ShowFileOpen(request, chosenPath);
-    }
+    const DialogResult result = Show(
+        [&](const DialogMethod& method) { return AskForRegularFile(method, request, chosenPath); });
     if (Debugging()) {
         DebugStep("dialog answer: " +
                   (result == DialogResult::Confirmed ? *chosenPath : CString("cancelled")));
     }
     return result;
-}
-
-CString CompleteChosenPath(const CString& name, const FileOpenRequest& request) {
-    CString path = name;
-    if (path.front() != '/') {
-        const CString folder = request.initialDir.empty() ? CurrentDirectory() : request.initialDir;
-        path = folder + (folder.back() == '/' ? "" : "/") + path;
-    }
-    const std::size_t slash = path.rfind('/');
-    if (path.find('.', slash) == CString::npos && !request.defaultExt.empty()) {
-        path += "." + request.defaultExt;
-    }
-    return path;
-}
-
-DialogResult AskForRegularFile(const FileOpenRequest& request, CString* chosenPath,
-                               const std::function<DialogResult(CString*)>& ask,
-                               const std::function<void(const CString&)>& refused) {
-    // A person gives up long before this; a tool that answers without asking would ask forever.
-    constexpr int kMostRefusals = 20;
-    for (int refusals = 0;; ++refusals) {
-        if (refusals == kMostRefusals) {
-            Diagnose("suitehelp: " + std::to_string(kMostRefusals) +
-                     " answers in a row named no file; cancelled.");
-            return DialogResult::Cancelled;
-        }
-        CString name;
-        const DialogResult result = ask(&name);
-        if (result != DialogResult::Confirmed || name.empty()) {
-            return result == DialogResult::Confirmed ? DialogResult::Cancelled : result;
-        }
-        const CString path = CompleteChosenPath(name, request);
-        if (IsRegularFile(path)) {
-            *chosenPath = path;
-            return DialogResult::Confirmed;
-        }
-        if (refused) {
-            refused(path);
-        } else {
-            Diagnose(path + ": no such file.");
-        }
-    }
-}
-
-CString ValidUtf8(const CString& text) {
-    g_autofree gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
-    return valid;
-}
-
-CString CaseBlindPattern(const CString& pattern) {
-    CString glob;
-    for (const char c : pattern) {
-        const int lower = std::tolower(static_cast<unsigned char>(c));
-        const int upper = std::toupper(static_cast<unsigned char>(c));
-        if (lower == upper) {
-            glob += c;
-        } else {
-            glob += {'[', static_cast<char>(lower), static_cast<char>(upper), ']'};
-        }
-    }
-    return glob;
 }
 
 }  // namespace platform

@@ -34,13 +34,12 @@ CFile::~CFile() {
 }
 
 void CFile::Open(const char* path, unsigned /*flags*/) {
-    m_path = path;
     // No sharing: the open fails while another process holds the file, and nobody else can open
     // it while it is read.
     const HANDLE handle = ::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        throw CFileException(CauseOf(::GetLastError()), m_path);
+        throw CFileException(CauseOf(::GetLastError()));
     }
     m_handle = reinterpret_cast<std::intptr_t>(handle);
 }
@@ -48,7 +47,7 @@ void CFile::Open(const char* path, unsigned /*flags*/) {
 std::size_t CFile::Read(void* buffer, std::size_t count) {
     DWORD got = 0;
     if (!::ReadFile(AsHandle(m_handle), buffer, static_cast<DWORD>(count), &got, nullptr)) {
-        throw CFileException(CauseOf(::GetLastError()), m_path);
+        throw CFileException(CauseOf(::GetLastError()));
     }
     return got;
 }
@@ -57,7 +56,7 @@ void CFile::Close() {
     const HANDLE handle = AsHandle(m_handle);
     m_handle = -1;
     if (handle != INVALID_HANDLE_VALUE && !::CloseHandle(handle)) {
-        throw CFileException(CFileException::genericException, m_path);
+        throw CFileException(CFileException::genericException);
     }
 }
 

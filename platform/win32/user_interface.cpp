@@ -32,9 +32,6 @@ FILEOPENDIALOGOPTIONS OptionsFor(const FileOpenRequest& request) {
     if (request.fileMustExist) {
         options |= FOS_FILEMUSTEXIST;
     }
-    if (request.overwritePrompt) {
-        options |= FOS_OVERWRITEPROMPT;
-    }
     return options;
 }
 

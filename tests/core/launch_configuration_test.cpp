@@ -51,7 +51,9 @@ TEST_F(LaunchConfigurationTest, TakesPositionalLines) {
         {"a\nb\nPROD\r", "a|PROD\r"},  // the last line keeps its CR
         {"a\r\r\nb\nPROD\r\r\n", "a\r|PROD\r"},
         {"\r\nskipped\nPROD", "|PROD"},
-        {std::string("a\nb\0\nPROD\n", 10), "a|"},  // a NUL ends the text
+        {" names.txt\t\nskipped\n  PROD \n", " names.txt\t|  PROD "},  // blanks stay
+        {"a\rb\rPROD\r", "a\rb\rPROD\r|"},                             // a CR alone ends no line
+        {std::string("a\nb\0\nPROD\n", 10), "a|"},                     // a NUL ends the text
         {"a\nb\n" + std::string(1100, 'x'), "a|" + std::string(1020, 'x')},
         {std::string(1024, '\n') + "a\nb\nPROD\n", "|"},  // nothing after 1024 bytes
     };

@@ -33,6 +33,8 @@ struct Row {
     const char* err;       // what suitehelp writes, GLib's own warnings left out
     const char* stored;    // DocsDir afterwards as vlreg reads it, "" when it cannot
     bool opens = false;    // the document reaches the handler
+    const char* only = nullptr;  // the only argument, in place of the option and file
+    const char* out = "";        // what suitehelp writes to its standard output
 };
 
 // clang-format off
@@ -67,6 +69,9 @@ const Row kRows[] = {
     {"BadStore", "Other/guide.pdf", "{root}/Other/guide.pdf\n", true, "",
      "[SuiteWriter]\nDocsDir={root}/Help Files\0\n"s,
      "vlregut: {root}/config/vlregut/registry.ini:2: NUL byte\n", ""},
+    // --version alone: no session, which would tell its steps.
+    {"Version", "Other/guide.pdf", "", true, "SUITEHELP_DEBUG=1", "", "", "{root}/Help Files\n",
+     false, "--version", "suitehelp " SUITEHELP_VERSION "\n"},
 };
 // clang-format on
 
@@ -127,11 +132,12 @@ TEST_P(SuiteHelp, RunsThroughTheRealParts) {
         env.push_back(Expand(row.env));
     }
 
-    const auto result =
-        support::Run({{SUITEHELP_EXE, "-vellum", config}, env, Expand(row.typed), "", 20s});
+    const auto args = row.only ? std::vector<std::string>{SUITEHELP_EXE, row.only}
+                               : std::vector<std::string>{SUITEHELP_EXE, "-vellum", config};
+    const auto result = support::Run({args, env, Expand(row.typed), "", 20s});
 
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.out, row.out);
     const std::regex glibWarning("\n\\(process:[0-9]+\\): GLib[^\n]*\n");
     EXPECT_EQ(std::regex_replace(result.err, glibWarning, ""), Expand(row.err));
     if (row.opens) {

@@ -27,21 +27,14 @@ class FakeUserInterface : public platform::UserInterface {
     platform::DialogResult ShowFileOpen(const platform::FileOpenRequest& request,
                                         CString* chosenPath) override {
         dialogs.push_back(request);
-        *chosenPath = dialogResult == platform::DialogResult::Confirmed ? dialogPath : *chosenPath;
-        return dialogResult;
+        *chosenPath = chosen;
+        return chosen.empty() ? platform::DialogResult::Cancelled
+                              : platform::DialogResult::Confirmed;
     }
-
-    // The user's answer to the next dialogs: a path confirmed, or cancelled (the default).
-    void Choose(const CString& path) {
-        dialogResult = platform::DialogResult::Confirmed;
-        dialogPath = path;
-    }
-    void Cancel() { dialogResult = platform::DialogResult::Cancelled; }
 
     std::vector<ShownMessage> messages;
     std::vector<platform::FileOpenRequest> dialogs;
-    platform::DialogResult dialogResult = platform::DialogResult::Cancelled;
-    CString dialogPath;
+    CString chosen;  // the user's answer to the next dialogs; empty: cancelled
 };
 
 class FakeShell : public platform::Shell {
@@ -87,7 +80,6 @@ class FakePlatform {
     FakePlatform();
     ~FakePlatform();
 
-    CWinApp app{"suitehelp-tests"};
     FakeUserInterface ui;
     FakeShell shell;
     WindowsFileSystem files;

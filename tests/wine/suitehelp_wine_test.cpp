@@ -44,6 +44,8 @@ struct Row {
     const char* typed;     // as the file name, then OK is clicked
     const char* stored;    // the user's DocsDir afterwards; null: none
     const char* opened;    // what the viewer was given; empty: .pdf's class has no open verb
+    // The only argument, in place of the option and file.
+    const char* only = nullptr;
 };
 
 // clang-format off
@@ -57,6 +59,7 @@ const Row kRows[] = {
      "Please install Acrobat Reader before executing this operation.", nullptr, "{docs}", ""},
     {"InstalledByMsi", nullptr, nullptr, nullptr, nullptr, nullptr,
      "C:\\Program Files\\suitehelp test product\\Docs\\docs.pdf\n"},
+    {"Help", "{docs}\\docs.pdf", nullptr, nullptr, nullptr, "{docs}", "", "--help"},
 };
 // clang-format on
 
@@ -137,13 +140,15 @@ TEST_P(Wine, Launch) {
     const std::string cfg = m_root.Write("help.cfg", (m_root / "absent.txt") + "\n\n" + product);
     const std::string program = (row.document ? kBin : kInstalled) + "suitehelp.exe";
     auto launch = std::async(std::launch::async, [&] {
-        return support::Run(program, {"-vellum", cfg});
+        return support::Run(program, row.only ? std::vector<std::string>{row.only}
+                                              : std::vector<std::string>{"-vellum", cfg});
     });
     if (row.window != nullptr) {
         Answer(row);
     }
     // Any other window would hold it up.
     ASSERT_EQ(launch.wait_for(20s), std::future_status::ready) << "suitehelp.exe did not end";
+    EXPECT_EQ(launch.get().out.starts_with("usage: suitehelp "), row.only != nullptr);
     EXPECT_EQ(support::GetString(HKEY_CURRENT_USER, kProducts + product, "DocsDir"),
               row.stored ? std::optional(Expand(row.stored)) : std::nullopt);
     // The viewer may record itself after suitehelp.exe has ended.
