@@ -79,7 +79,7 @@ void OpenDocument(const CString& docsDir, const CString& docFile) {
         services.files->NameOnDisk(docsDir + services.files->Separator() + docFile);
     const int result = services.shell->OpenDocument(fullPath);
     if (result <= 32) {
-        AfxMessageBox(ShellResultMessage(result, docFile, fullPath).c_str(), MB_OK);
+        AfxMessageBox(ShellResultMessage(result, docFile, fullPath).c_str(), MB_OK, 0);
     }
 }
 

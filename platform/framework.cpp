@@ -63,7 +63,7 @@ int CFrameWnd::MessageBox(const char* text, const char* caption, unsigned type) 
     return ButtonCode(platform::Current().ui->MessageBox(text, caption, type));
 }
 
-int AfxMessageBox(const char* text, unsigned type) {
+int AfxMessageBox(const char* text, unsigned type, unsigned /*helpContext*/) {
     return ButtonCode(platform::Current().ui->MessageBox(text, g_appName, type));
 }
 

@@ -42,8 +42,9 @@ class CWinApp {
     CFrameWnd* m_pMainWnd = nullptr;  // owned: deleted with the application
 };
 
-// Shows a modal message box captioned with the application's name: the executable's.
-int AfxMessageBox(const char* text, unsigned type = MB_OK);
+// Shows a modal message box captioned with the application's name: the executable's. No help
+// file goes with the module, so the help context is always 0.
+int AfxMessageBox(const char* text, unsigned type = MB_OK, unsigned helpContext = 0);
 
 // The Vista-style File-Open dialog, reduced to what the module asks of it. It is an open dialog:
 // of the flags only OFN_FILEMUSTEXIST changes anything. Its parent never has a window, so the
