@@ -387,7 +387,14 @@ class Win32Store final : public Store {
             return Failure(error);
         }
         ini::Document after = before;
-        if (edit(after) && !WriteChanges(place, before, after, error)) {
+        if (!edit(after)) {
+            return {};
+        }
+        // The writer looks up every product of the edited document, which an edit leaves to be
+        // searched line by line (10,000 products: seconds); parsed again, each is found at once.
+        ini::Document edited;
+        const bool parsed = !ini::Parse(ini::Serialise(after), edited);
+        if (!WriteChanges(place, before, parsed ? edited : after, error)) {
             return Failure(error);
         }
         return {};
