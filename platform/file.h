@@ -13,8 +13,9 @@ class CFileException {
     Cause m_cause;
 };
 
-// A file opened for reading only, with no sharing granted (POSIX has no share modes: there only
-// a regular file is opened, without a lock). Every file-system failure throws a CFileException.
+// A file opened for reading only, with no sharing granted (POSIX has no share modes: there the
+// file is opened without a lock). Only a regular file (on Windows: a disk file) is opened; any
+// other counts as access denied. Every file-system failure throws a CFileException.
 class CFile {
   public:
     enum OpenFlags : unsigned { modeRead = 0x0, shareExclusive = 0x10 };

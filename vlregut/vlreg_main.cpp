@@ -6,6 +6,7 @@
 
 #include "vlregut/registry.h"
 #include "vlregut/store.h"
+#include "vlregut/tool.h"
 
 namespace {
 
@@ -211,7 +212,7 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int vlregut::RunTool(int argc, char** argv) {
     try {
         const int status = Run(argc, argv);
         if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
@@ -222,3 +223,9 @@ int main(int argc, char** argv) {
         return Complain(2, failure.what());
     }
 }
+
+#ifndef _WIN32
+int main(int argc, char** argv) {
+    return vlregut::RunTool(argc, argv);
+}
+#endif

@@ -2,24 +2,27 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/win32/code_page.h"
 #include "platform/win32/scoped.h"
+#include "vlregut/layer_builder.h"
 #include "vlregut/names.h"
 #include "vlregut/store.h"
 
 namespace vlregut {
 namespace {
 
-// The largest value name the registry allows is 16383 characters; a double-byte code page may
-// need two bytes for each.
-constexpr DWORD kValueNameBytes = 2 * 16383 + 1;
-// One byte more than a value and its NUL, so that an over-long value without a NUL is seen.
-constexpr DWORD kValueBytes = kMaxValueLength + 2;
+// The largest value name the registry allows is 16383 characters.
+constexpr DWORD kValueNameChars = 16384;
+// One character more than a value and its NUL, so that an over-long value without a NUL is seen.
+constexpr DWORD kValueChars = kMaxValueLength + 2;
 constexpr REGSAM kView = KEY_WOW64_64KEY;
 
 struct Place {
@@ -35,17 +38,6 @@ Place PlaceOf(Layer layer) {
     }
     return {HKEY_CURRENT_USER, "HKEY_CURRENT_USER\\Software\\vlregut\\Products",
             "Software\\vlregut\\Products"};
-}
-
-// Registry names may hold control characters; a message stays on one line.
-std::string Printable(std::string_view name) {
-    std::string text(name);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            c = '?';
-        }
-    }
-    return text;
 }
 
 std::string SystemMessage(DWORD code) {
@@ -69,53 +61,57 @@ bool Fault(const std::string& place, const std::string& what, std::string& error
     return false;
 }
 
+// Names and data are read wide and taken only when the ANSI code page holds them exactly: the 8-bit
+// functions would hand over "?" or a look-alike (fullwidth D as D), a path to something else.
+bool Narrow(std::wstring_view wide, std::string& text) {
+    return platform::NarrowExactly(wide, GetACP(), text);
+}
+
+std::string NotHeld() {
+    return "characters that the ANSI code page (" + std::to_string(GetACP()) + ") cannot hold";
+}
+
+// A name that the code page cannot hold, for a message: '?' for what it cannot hold.
+std::string Shown(std::wstring_view wide) {
+    const unsigned codePage = GetACP();
+    const DWORD flags = platform::NarrowingFor(codePage).flags;
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    WideCharToMultiByte(codePage, flags, wide.data(), size, text.data(), length, nullptr, nullptr);
+    return Printable(text);
+}
+
 // Fetches the name, type and data of a value; data too long to fetch comes back over-long.
-LSTATUS EnumValue(HKEY key, DWORD index, std::string& name, DWORD& type, std::string& data) {
-    name.resize(kValueNameBytes);
-    DWORD nameSize = kValueNameBytes;
-    data.resize(kValueBytes);
-    DWORD size = kValueBytes;
-    LSTATUS status = RegEnumValueA(key, index, name.data(), &nameSize, nullptr, &type,
+LSTATUS EnumValue(HKEY key, DWORD index, std::wstring& name, DWORD& type, std::wstring& data) {
+    name.resize(kValueNameChars);
+    DWORD nameSize = kValueNameChars;
+    data.resize(kValueChars);
+    DWORD size = kValueChars * sizeof(wchar_t);
+    LSTATUS status = RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type,
                                    reinterpret_cast<BYTE*>(data.data()), &size);
     if (status == ERROR_MORE_DATA) {
         // Only the data can be too large; ask again for the name and the type alone.
-        nameSize = kValueNameBytes;
+        nameSize = kValueNameChars;
         status =
-            RegEnumValueA(key, index, name.data(), &nameSize, nullptr, &type, nullptr, nullptr);
-        size = kValueBytes;
+            RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, nullptr, nullptr);
+        size = kValueChars * sizeof(wchar_t);
     }
     name.resize(status == ERROR_SUCCESS ? nameSize : 0);
-    data.resize(status == ERROR_SUCCESS ? size : 0);
+    data.resize(status == ERROR_SUCCESS ? size / sizeof(wchar_t) : 0);
     // A REG_SZ normally ends in a NUL, but nothing enforces it.
-    if (!data.empty() && data.back() == '\0') {
+    if (!data.empty() && data.back() == L'\0') {
         data.pop_back();
     }
     return status;
 }
 
-// What the INI parser refuses is refused here too, so both platforms store the same things.
-std::string ValueFault(const std::string& name, DWORD type, const std::string& data) {
-    if (!IsValidEntryName(name)) {
-        return "invalid entry name";
-    }
-    if (type != REG_SZ) {
-        return "type " + std::to_string(type) + ", not REG_SZ";
-    }
-    if (data.size() > kMaxValueLength) {
-        return "longer than 255 bytes";
-    }
-    if (!IsValidValue(data)) {
-        return "line break or NUL byte";
-    }
-    return {};
-}
-
-bool ReadProduct(HKEY key, const std::string& product, const std::string& place, ini::Document& doc,
-                 std::string& error) {
+bool ReadProduct(HKEY key, const std::string& place, ProductKey& product, std::string& error) {
     // A product is a flat list of entries; a nested key would be lost on removal.
-    char sub[512];
-    DWORD subSize = sizeof sub;
-    LSTATUS status = RegEnumKeyExA(key, 0, sub, &subSize, nullptr, nullptr, nullptr, nullptr);
+    wchar_t sub[256];
+    DWORD subSize = 256;
+    LSTATUS status = RegEnumKeyExW(key, 0, sub, &subSize, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
         return Fault(place, "unexpected subkey", error);
     }
@@ -123,12 +119,12 @@ bool ReadProduct(HKEY key, const std::string& product, const std::string& place,
         error = Describe(place, "cannot read", status);
         return false;
     }
-    ini::AddSection(doc, product);
-    std::string name;
-    std::string data;
+    std::wstring wideName;
+    std::wstring wideData;
     DWORD type = 0;
+    std::set<std::wstring> seen;
     for (DWORD index = 0;; ++index) {
-        status = EnumValue(key, index, name, type, data);
+        status = EnumValue(key, index, wideName, type, wideData);
         if (status == ERROR_NO_MORE_ITEMS) {
             return true;
         }
@@ -136,10 +132,28 @@ bool ReadProduct(HKEY key, const std::string& product, const std::string& place,
             error = Describe(place, "cannot read", status);
             return false;
         }
-        if (const std::string what = ValueFault(name, type, data); !what.empty()) {
-            return Fault(place + ": value " + Printable(name), what, error);
+        // Readers take no lock: a value that a writer adds meanwhile moves the others on, and one
+        // may come twice.
+        if (!seen.insert(wideName).second) {
+            continue;
         }
-        ini::SetValue(doc, product, name, data);
+        std::string name;
+        std::string data;
+        if (!Narrow(wideName, name)) {
+            return Fault(place + ": value " + Shown(wideName), "name has " + NotHeld(), error);
+        }
+        const std::string value = place + ": value " + Printable(name);
+        if (type != REG_SZ) {
+            return Fault(value, "type " + std::to_string(type) + ", not REG_SZ", error);
+        }
+        // Each character takes a byte at least.
+        if (wideData.size() > kMaxValueLength) {
+            return Fault(value, "longer than 255 bytes", error);
+        }
+        if (!Narrow(wideData, data)) {
+            return Fault(value, NotHeld(), error);
+        }
+        product.values.emplace_back(std::move(name), std::move(data));
     }
 }
 
@@ -155,13 +169,14 @@ bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
         error = Describe(place.path, "cannot open", status);
         return false;
     }
-    ini::Document read;
+    std::vector<ProductKey> keys;
+    std::set<std::wstring> seen;  // as for values: a key may come twice
     for (DWORD index = 0;; ++index) {
-        // Key names have at most 255 characters, two bytes each in a double-byte code page.
-        char name[512];
-        DWORD size = sizeof name;
+        // Key names have at most 255 characters.
+        wchar_t name[256];
+        DWORD size = 256;
         status =
-            RegEnumKeyExA(products.Get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+            RegEnumKeyExW(products.Get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) {
             break;
         }
@@ -169,13 +184,16 @@ bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
             error = Describe(place.path, "cannot read", status);
             return false;
         }
-        const std::string product(name, size);
-        const std::string where = place.path + "\\" + Printable(product);
-        if (!IsValidProductId(product)) {
-            return Fault(where, "invalid product id", error);
+        ProductKey product;
+        if (!seen.emplace(name, size).second) {
+            continue;
         }
+        if (!Narrow({name, size}, product.id)) {
+            return Fault(place.path + "\\" + Shown({name, size}), "name has " + NotHeld(), error);
+        }
+        const std::string where = place.path + "\\" + Printable(product.id);
         platform::ScopedKey key;
-        status = RegOpenKeyExA(products.Get(), name, 0, KEY_READ | kView, key.Out());
+        status = RegOpenKeyExW(products.Get(), name, 0, KEY_READ | kView, key.Out());
         // Readers take no lock: a product removed meanwhile is simply gone.
         if (status == ERROR_FILE_NOT_FOUND) {
             continue;
@@ -184,12 +202,12 @@ bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
             error = Describe(where, "cannot open", status);
             return false;
         }
-        if (!ReadProduct(key.Get(), product, where, read, error)) {
+        if (!ReadProduct(key.Get(), where, product, error)) {
             return false;
         }
+        keys.push_back(std::move(product));
     }
-    doc = std::move(read);
-    return true;
+    return BuildLayer(place.path, keys, doc, error);
 }
 
 std::string UserSid() {
@@ -369,7 +387,14 @@ class Win32Store final : public Store {
             return Failure(error);
         }
         ini::Document after = before;
-        if (edit(after) && !WriteChanges(place, before, after, error)) {
+        if (!edit(after)) {
+            return {};
+        }
+        // The writer looks up every product of the edited document, which an edit leaves to be
+        // searched line by line (10,000 products: seconds); parsed again, each is found at once.
+        ini::Document edited;
+        const bool parsed = !ini::Parse(ini::Serialise(after), edited);
+        if (!WriteChanges(place, before, parsed ? edited : after, error)) {
             return Failure(error);
         }
         return {};

@@ -35,13 +35,20 @@ CFile::~CFile() {
 
 void CFile::Open(const char* path, unsigned /*flags*/) {
     // No sharing: the open fails while another process holds the file, and nobody else can open
-    // it while it is read.
-    const HANDLE handle = ::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    // it while it is read. A path may name a pipe: its server gets no right to act as this user.
+    const HANDLE handle =
+        ::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_ANONYMOUS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         throw CFileException(CauseOf(::GetLastError()));
     }
     m_handle = reinterpret_cast<std::intptr_t>(handle);
+    // Only a disk file is read: a pipe, console or device (NUL, COM1) could keep a read waiting
+    // for ever.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        Abort();
+        throw CFileException(CFileException::accessDenied);
+    }
 }
 
 std::size_t CFile::Read(void* buffer, std::size_t count) {

@@ -4,10 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "platform/crt.h"
+
 namespace platform {
 
 void Win32FileSystem::FoldCase(CString& joinedPath) const {
-    ::_strlwr(joinedPath.data());
+    platform::_strlwr(joinedPath.data());
 }
 
 int Win32FileSystem::Access(const char* path) const {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/win32/code_page.h"
 #include "platform/win32/scoped.h"
 
 // The interface's own MessageBox, not the header's macro for the 8-bit or wide function.
@@ -71,39 +72,14 @@ DialogResult ShowDialog(const FileOpenRequest& request, CString* chosenPath) {
         FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
         return DialogResult::Cancelled;
     }
-    const bool representable = NarrowPath(path, ::GetACP(), chosenPath);
+    // A path that the code page cannot hold counts as cancelled: a substitute would name another
+    // file.
+    const bool representable = NarrowExactly(path, ::GetACP(), *chosenPath);
     ::CoTaskMemFree(path);
     return representable ? DialogResult::Confirmed : DialogResult::Cancelled;
 }
 
 }  // namespace
-
-PathNarrowing PathNarrowingFor(unsigned codePage) {
-    if (codePage == CP_UTF8) {
-        return {WC_ERR_INVALID_CHARS, false};  // a lone surrogate is refused, not replaced
-    }
-    return {WC_NO_BEST_FIT_CHARS, true};
-}
-
-bool NarrowPath(const wchar_t* wide, unsigned codePage, CString* text) {
-    const PathNarrowing rule = PathNarrowingFor(codePage);
-    BOOL usedDefault = FALSE;
-    BOOL* const asked = rule.asksForDefault ? &usedDefault : nullptr;
-    const int length =
-        ::WideCharToMultiByte(codePage, rule.flags, wide, -1, nullptr, 0, nullptr, asked);
-    if (length <= 0 || usedDefault) {
-        return false;
-    }
-    CString narrow(static_cast<std::size_t>(length), '\0');
-    if (::WideCharToMultiByte(codePage, rule.flags, wide, -1, narrow.data(), length, nullptr,
-                              asked) != length ||
-        usedDefault) {
-        return false;
-    }
-    narrow.resize(static_cast<std::size_t>(length - 1));
-    *text = narrow;
-    return true;
-}
 
 DialogResult Win32UserInterface::MessageBox(const CString& text, const CString& caption,
                                             unsigned type) {

@@ -19,6 +19,13 @@ Key OpenKey(HKEY root, const std::string& key) {
 
 }  // namespace
 
+std::wstring Wide(const std::string& text, unsigned codePage) {
+    std::wstring wide(text.size(), L'\0');  // never more characters than bytes
+    wide.resize(MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                    wide.data(), static_cast<int>(wide.size())));
+    return wide;
+}
+
 std::string WindowsPath(const std::string& buildPath) {
     // Under Wine the build's paths are Unix paths, which a prefix shows under drive Z:.
     std::string path = buildPath;
@@ -37,7 +44,7 @@ std::string Quote(const std::string& argument) {
     return quoted.append(backslashes, '\\') + "\"";
 }
 
-Outcome Run(const std::string& program, const std::vector<std::string>& args) {
+Outcome Run(const std::string& program, const std::vector<std::string>& args, unsigned codePage) {
     const TempFolder folder("support-run");
     std::string line = Quote(program);
     for (const std::string& arg : args) {
@@ -56,13 +63,14 @@ Outcome Run(const std::string& program, const std::vector<std::string>& args) {
         const std::lock_guard lock(starting);
         const Handle out = create("out");
         const Handle err = create("err");
-        STARTUPINFOA startup{};
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = out.get();
         startup.hStdError = err.get();
-        if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            nullptr, &startup, &info)) {
+        std::wstring wideLine = Wide(line, codePage);
+        if (!CreateProcessW(Wide(program, codePage).c_str(), wideLine.data(), nullptr, nullptr,
+                            TRUE, 0, nullptr, nullptr, &startup, &info)) {
             return {};
         }
     }
@@ -101,9 +109,11 @@ std::vector<std::string> SubKeys(HKEY root, const std::string& key) {
 }
 
 bool SetValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
-              const std::string& data) {
-    return RegSetKeyValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), type,
-                           data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+              const std::string& data, unsigned codePage) {
+    const std::wstring text = Wide(data, codePage);
+    return RegSetKeyValueW(root, Wide(key, codePage).c_str(),
+                           name.empty() ? nullptr : Wide(name, codePage).c_str(), type, text.data(),
+                           static_cast<DWORD>(2 * text.size())) == ERROR_SUCCESS;
 }
 
 std::optional<std::string> GetString(HKEY root, const std::string& key, const std::string& name) {

@@ -15,16 +15,19 @@ namespace support {
 std::string WindowsPath(const std::string& buildPath);
 // Quoted so that the C runtime splits the command line back into this argument.
 std::string Quote(const std::string& argument);
-// Runs the program with these arguments, each quoted, to its end: a minute at most.
-Outcome Run(const std::string& program, const std::vector<std::string>& args);
+// Runs the program with these arguments (in `codePage`), each quoted, to its end: a minute at most.
+Outcome Run(const std::string& program, const std::vector<std::string>& args,
+            unsigned codePage = CP_ACP);
+// The text in UTF-16; the runtime's paths take narrow text for UTF-8, not the ANSI code page.
+std::wstring Wide(const std::string& text, unsigned codePage = CP_ACP);
 
 // Registry keys; a value named "" is the key's default value.
 LSTATUS CreateKey(HKEY root, const std::string& key);
 void DeleteKey(HKEY root, const std::string& key);
 std::vector<std::string> SubKeys(HKEY root, const std::string& key);
-// `data` goes in byte for byte: a REG_SZ needs its NUL spelled out.
+// Texts in `codePage`; `data` goes in as text, a REG_SZ's NUL spelled out.
 bool SetValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
-              const std::string& data);
+              const std::string& data, unsigned codePage = CP_ACP);
 inline bool SetString(HKEY root, const std::string& key, const std::string& name,
                       const std::string& value) {
     return SetValue(root, key, name, REG_SZ, value + '\0');

@@ -313,16 +313,20 @@ TEST_F(StoreTest, WritersWaitForTheLockHolderAndLoseNothing) {
 
 #ifdef _WIN32
 TEST_F(StoreTest, FaultyValuesAreReportedAndNeverOverwritten) {
+    const std::string notHeld =
+        "characters that the ANSI code page (" + std::to_string(GetACP()) + ") cannot hold";
     const std::tuple<std::string, std::string, DWORD, std::string, std::string> faults[] = {
         // Under the user's key, after the prefix: the key, the value's name, type and data; the
         // report after the prefix.
         {"Suite", "Size", REG_DWORD, "\x01\0\0\0"s, "Suite: value Size: type 4, not REG_SZ"},
         {"Suite", "DocsDir", REG_SZ, std::string(5000, 'x') + '\0',
          "Suite: value DocsDir: longer than 255 bytes"},
-        {"Suite", "DocsDir", REG_SZ, "C:\\a\0b\0"s, "Suite: value DocsDir: line break or NUL byte"},
-        {"Suite", "Docs=Dir", REG_SZ, "C:\\a\0"s, "Suite: value Docs=Dir: invalid entry name"},
         {"Suite\\Nested", "DocsDir", REG_SZ, "C:\\a\0"s, "Suite: unexpected subkey"},
-        {"Bad]", "DocsDir", REG_SZ, "C:\\a\0"s, "Bad]: invalid product id"},
+        // In UTF-8, what the code page cannot hold: a substitute or a look-alike would be read.
+        {"Suite", "DocsDir", REG_SZ, "C:\\\xE6\x97\xA5\0"s, "Suite: value DocsDir: " + notHeld},
+        {"Suite", "DocsDir", REG_SZ, "C:\\\xEF\xBC\xA4ocs\0"s, "Suite: value DocsDir: " + notHeld},
+        {"Suite", "\xE6\x97\xA5", REG_SZ, "C:\\a\0"s, "Suite: value ?: name has " + notHeld},
+        {"\xE6\x97\xA5", "DocsDir", REG_SZ, "C:\\a\0"s, "?: name has " + notHeld},
     };
     const std::string key = kKeys[0].substr(18) + "\\" + kPrefix;
     for (const auto& [sub, name, type, data, fault] : faults) {
@@ -330,7 +334,7 @@ TEST_F(StoreTest, FaultyValuesAreReportedAndNeverOverwritten) {
         Put(Layer::System, kSuite, "DocsDir", "/sys");
         Put(Layer::User, kSuite, "Kept", "/kept");
         ASSERT_TRUE(SelectFromC(kSuite.c_str()));
-        ASSERT_TRUE(support::SetValue(HKEY_CURRENT_USER, key + sub, name, type, data));
+        ASSERT_TRUE(support::SetValue(HKEY_CURRENT_USER, key + sub, name, type, data, CP_UTF8));
         ExpectUnusable(kKeys[0] + "\\" + kPrefix + fault, [&] {
             std::string values;
             for (const auto& [n, t, d] : support::Values(HKEY_CURRENT_USER, key + "Suite")) {
@@ -338,6 +342,7 @@ TEST_F(StoreTest, FaultyValuesAreReportedAndNeverOverwritten) {
             }
             return values;
         });
+        RegDeleteTreeW(HKEY_CURRENT_USER, support::Wide(key + sub, CP_UTF8).c_str());  // any name
         EXPECT_EQ(Vlreg({"--system", "get", kSuite, "DocsDir"}).out, "/sys\r\n");
     }
 }
@@ -358,6 +363,16 @@ TEST_F(StoreTest, NamesOnlyTheRegistryFoldsTogetherAreRefused) {
     EXPECT_EQ(Vlreg({"--system", "set", upper, "\xE4rger", "/b"}).err,
               "vlreg: " + Where(Layer::System, upper) + ": value \xE4rger" + folded + kEol);
     EXPECT_EQ(Vlreg({"--system", "get", upper, "\xC4rger"}).out, "/a" + kEol);
+}
+
+// The tool's arguments come in UTF-16: one that the code page cannot hold exactly would become "?"
+// or a look-alike, another product or folder, and is refused before anything is written.
+TEST_F(StoreTest, ArgumentsTheCodePageCannotHoldAreRefused) {
+    const support::Outcome add = support::Run(support::WindowsPath(VLREG_EXE),
+                                              {"add", kPrefix + "\xEF\xBC\xA4"}, CP_UTF8);  // UTF-8
+    EXPECT_EQ(std::to_string(add.status) + add.err,
+              "2vlreg: argument 2 holds characters that the ANSI code page (" +
+                  std::to_string(GetACP()) + ") cannot hold" + kEol);
 }
 #else
 TEST_F(StoreTest, BadStoresAreReportedAndNeverTouched) {

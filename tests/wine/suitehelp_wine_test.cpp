@@ -38,19 +38,25 @@ int Msi(const char* action, const std::string& package) {
 // the program, and the test product's installer its manual and product, WineMsiProduct.
 struct Row {
     const char* name;
-    const char* document;  // where it is on disk
-    const char* window;    // the caption of a window shown once; null: none
-    const char* text;      // in that window: the File-Open dialog's file name, or the message
-    const char* typed;     // as the file name, then OK is clicked
-    const char* stored;    // the user's DocsDir afterwards; null: none
-    const char* opened;    // what the viewer was given; empty: .pdf's class has no open verb
-    // The only argument, in place of the option and file.
-    const char* only = nullptr;
+    const char* document;        // where it is on disk
+    const char* window;          // the caption of a window shown once; null: none
+    const char* text;            // in that window: the File-Open dialog's file name, or the message
+    const char* typed;           // as the file name, then OK is clicked
+    const char* stored;          // the user's DocsDir afterwards; null: none
+    const char* opened;          // what the viewer was given; empty: .pdf's class has no open verb
+    const char* folder = "";     // after {docs}
+    const char* docName = "";    // in the document-name file; empty: none
+    unsigned codePage = 0;       // the ANSI code page it needs, and all its texts are in
+    const char* only = nullptr;  // the only argument, in place of the option and file
 };
 
 // clang-format off
 const Row kRows[] = {
     {"FoundAtOnce", "{docs}\\docs.pdf", nullptr, nullptr, nullptr, "{docs}", "{docs}\\docs.pdf\n"},
+    // In code page 932 a trail byte may lie in A-Z: KI is 83 4C, the A of MANYUARU 83 41.
+    {"CodePage932Names", "{docs}\\\x83}\x83j\x83\x85\x83\x41\x83\x8b.PDF", nullptr, nullptr,
+     nullptr, "{docs}", "{docs}\\\x83}\x83j\x83\x85\x83\x41\x83\x8b.pdf\n", "\\\x83L",
+     "\x83}\x83j\x83\x85\x83\x41\x83\x8b.PDF", 932},
     // Typed relative to the folder the dialog starts in, and without the default extension.
     {"AskedStoredOpened", "{docs}\\sub\\docs.pdf",
      "Can't find {lower}\\docs.pdf. Specify the path for docs.pdf.", "*.pdf", "sub\\docs",
@@ -59,13 +65,15 @@ const Row kRows[] = {
      "Please install Acrobat Reader before executing this operation.", nullptr, "{docs}", ""},
     {"InstalledByMsi", nullptr, nullptr, nullptr, nullptr, nullptr,
      "C:\\Program Files\\suitehelp test product\\Docs\\docs.pdf\n"},
-    {"Help", "{docs}\\docs.pdf", nullptr, nullptr, nullptr, "{docs}", "", "--help"},
+    {"Help", "{docs}\\docs.pdf", nullptr, nullptr, nullptr, "{docs}", "", "", "", 0, "--help"},
 };
 // clang-format on
 
 class Wine : public testing::TestWithParam<Row> {
   protected:
     void SetUp() override {
+        ASSERT_TRUE(!GetParam().codePage || GetACP() == GetParam().codePage)
+            << "ANSI code page " << GetACP() << ", not " << GetParam().codePage << " (LANG)";
         SetEnvironmentVariableA("SUITEHELP_WINE_RECORD", m_record.c_str());  // for the viewer
         const std::string open = support::Quote(kBin + "record_handler.exe") + " \"%1\"";
         if (!support::SetString(HKEY_LOCAL_MACHINE, kProgId, "", "no open verb") ||
@@ -116,7 +124,7 @@ class Wine : public testing::TestWithParam<Row> {
 
     const support::TempFolder m_root{"suitehelp-wine"};
     const std::string m_product = m_root.Path().filename().string();
-    const std::string m_docs = m_root / "Suite Docs";
+    const std::string m_docs = m_root / "Suite Docs" + GetParam().folder;
     const std::string m_record = m_root / "record.txt";
     const std::optional<std::string> m_former = support::GetString(HKEY_LOCAL_MACHINE, kPdf, "");
 };
@@ -133,11 +141,13 @@ TEST_P(Wine, Launch) {
         EXPECT_EQ(list.out, "DocsDir=C:\\Program Files\\suitehelp test product\\Docs\r\n")
             << list.err;
     } else {
-        ASSERT_TRUE(support::WriteFile(Expand(row.document), support::kMinimalPdf));
+        ASSERT_TRUE(support::WriteFile(support::Wide(Expand(row.document)), support::kMinimalPdf));
         ASSERT_TRUE(support::SetString(HKEY_CURRENT_USER, kProducts + product, "DocsDir", m_docs));
     }
-    // No document name file: the default name.
-    const std::string cfg = m_root.Write("help.cfg", (m_root / "absent.txt") + "\n\n" + product);
+    // Without a document-name file, the default name.
+    const std::string names =
+        *row.docName ? m_root.Write("names.txt", row.docName) : m_root / "absent.txt";
+    const std::string cfg = m_root.Write("help.cfg", names + "\n\n" + product);
     const std::string program = (row.document ? kBin : kInstalled) + "suitehelp.exe";
     auto launch = std::async(std::launch::async, [&] {
         return support::Run(program, row.only ? std::vector<std::string>{row.only}
