@@ -1,6 +1,6 @@
 # Installs the build into a staging folder (DESTDIR) and builds a program of the suite against
 # the staged component twice, through pkg-config and through find_package(vlregut); each reads
-# back a value that the staged vlreg wrote.
+# back a value that the staged vlreg wrote. Also runs the staged bash completion for vlreg.
 # -D: BUILD_DIR, WORK, PREFIX, LIBDIR, C_COMPILER, C_FLAGS, LINK_FLAGS, PKG_CONFIG, GENERATOR,
 # HAS_RUNPATH (whether the programs are installed with a RUNPATH to the library).
 function(run)
@@ -38,6 +38,26 @@ set(ENV{XDG_CONFIG_HOME} ${WORK}/config)
 set(ENV{XDG_CONFIG_DIRS} ${WORK}/etc)
 run(${stage}/bin/vlreg --system add Suite)
 run(${stage}/bin/vlreg --system set Suite DocsDir "/opt/suite docs")
+
+# The completion, called as bash calls it: the words typed, "|" between them, the last one
+# being completed; then what it offers.
+run(${stage}/bin/vlreg --system add "Other Suite")
+run(${stage}/bin/vlreg --system set "Other Suite" "Docs Dir" /opt/other)
+run(${stage}/bin/vlreg --system add -- -Suite)
+run(${stage}/bin/vlreg --system set -- -Suite DocsDir /opt/dash)
+set(complete [[source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vlreg "$1"
+              printf '%s\n' "${COMPREPLY[@]}"]])
+foreach(row "get|Oth=Other\\ Suite" "get|Other\\ Suite|Do=Docs\\ Dir"
+            "get|'Other Suite'|D=Docs\\ Dir" "get|--|-=-Suite" "get|--|-Suite|D=DocsDir")
+    string(REGEX MATCH "^([^=]*)=(.*)$" row "${row}")
+    string(REPLACE "|" ";" typed "${CMAKE_MATCH_1}")
+    execute_process(COMMAND bash -c "${complete}" bash
+                            ${stage}/share/bash-completion/completions/vlreg
+                            ${stage}/bin/vlreg ${typed} OUTPUT_VARIABLE offered)
+    if(NOT offered STREQUAL "${CMAKE_MATCH_2}\n")
+        message(FATAL_ERROR "completing vlreg ${typed}, offered:\n${offered}")
+    endif()
+endforeach()
 
 # Through pkg-config, seeing only the stage.
 set(ENV{PKG_CONFIG_LIBDIR} ${stage}/${LIBDIR}/pkgconfig)
