@@ -31,7 +31,8 @@ endif()
 
 # Per package: its fields (a pattern), its control files, and its files (links too).
 set(arch "Version: ${version}\nArchitecture: ${architecture}\n")
-set(libc "libc6 \\(>= [^)]+\\)")
+# Computed from the binaries: the C library's among others (a sanitizer's runtime, GLib).
+set(libc "([^\n]+, )?libc6 \\(>= [^)]+\\)(, [^\n]+)?")
 set(library libvlregut1)
 set(library_fields "^Package: libvlregut1\n${arch}Multi-Arch: same\nSection: libs\n"
                    "Depends: ${libc}\n$")
@@ -48,7 +49,7 @@ set(development_files include/vlregut/vlregut.h ${LIBDIR}/libvlregut.so
     ${LIBDIR}/cmake/vlregut/vlregutTargets-CONFIG.cmake)
 set(programs suitehelp)
 set(programs_fields "^Package: suitehelp\n${arch}Section: utils\n"
-                    "Depends: libvlregut1 \\(>= ${VERSION}\\), ${libc}(, [^\n]+)?\n"
+                    "Depends: libvlregut1 \\(>= ${VERSION}\\), ${libc}\n"
                     "Recommends: libgtk-3-0 \\| zenity \\| kdialog\n$")
 set(programs_control control md5sums)
 set(programs_files bin/suitehelp bin/vlreg share/man/man1/suitehelp.1.gz
