@@ -30,16 +30,16 @@ if(NOT version MATCHES "^${VERSION}-[0-9]+$")
 endif()
 
 # Per package: its fields (a pattern), its control files, and its files (links too).
-set(arch "Version: ${version}\nArchitecture: ${architecture}\n")
+set(version_lines "Version: ${version}\nArchitecture: ${architecture}\n")
 # Computed from the binaries: the C library's among others (a sanitizer's runtime, GLib).
 set(libc "([^\n]+, )?libc6 \\(>= [^)]+\\)(, [^\n]+)?")
 set(library libvlregut1)
-set(library_fields "^Package: libvlregut1\n${arch}Multi-Arch: same\nSection: libs\n"
+set(library_fields "^Package: libvlregut1\n${version_lines}Multi-Arch: same\nSection: libs\n"
                    "Depends: ${libc}\n$")
 set(library_control control md5sums shlibs symbols triggers)
 set(library_files ${LIBDIR}/libvlregut.so.1 ${LIBDIR}/libvlregut.so.${VERSION})
 set(development libvlregut-dev)
-set(development_fields "^Package: libvlregut-dev\n${arch}Section: libdevel\n"
+set(development_fields "^Package: libvlregut-dev\n${version_lines}Section: libdevel\n"
                        "Depends: libvlregut1 \\(= ${version}\\)\n$")
 set(development_control control md5sums)
 set(development_files include/vlregut/vlregut.h ${LIBDIR}/libvlregut.so
@@ -48,7 +48,7 @@ set(development_files include/vlregut/vlregut.h ${LIBDIR}/libvlregut.so
     ${LIBDIR}/cmake/vlregut/vlregutTargets.cmake
     ${LIBDIR}/cmake/vlregut/vlregutTargets-CONFIG.cmake)
 set(programs suitehelp)
-set(programs_fields "^Package: suitehelp\n${arch}Section: utils\n"
+set(programs_fields "^Package: suitehelp\n${version_lines}Section: utils\n"
                     "Depends: libvlregut1 \\(>= ${VERSION}\\), ${libc}\n"
                     "Recommends: libgtk-3-0 \\| zenity \\| kdialog\n$")
 set(programs_control control md5sums)
