@@ -1,5 +1,6 @@
-# Gives a Windows program or DLL a version resource numbered from project(VERSION), and
-# suitehelp.exe its manifest too: one template, platform/win32/version.rc.in.
+# Gives a Windows program or DLL a version resource numbered from project(VERSION), with the
+# publisher (SUITEHELP_PUBLISHER) and LICENSE's copyright line, and suitehelp.exe its manifest
+# too: one template, platform/win32/version.rc.in.
 function(add_version_resource target description)
     get_target_property(type ${target} TYPE)
     set(resource_name ${target})
@@ -11,6 +12,7 @@ function(add_version_resource target description)
         set(resource_file_name ${target}.exe)
     endif()
     set(resource_description "${description}")
+    file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE resource_copyright REGEX "^Copyright " LIMIT_COUNT 1)
     set(resource_manifest "")
     if(ARGC GREATER 2)
         set(manifest ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)

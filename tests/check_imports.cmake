@@ -1,6 +1,8 @@
-# The Windows binaries import nothing but the system's DLLs and each other.
+# The Windows binaries import nothing but the system's DLLs and each other, and their version
+# resources name the publisher and LICENSE's copyright line.
 cmake_policy(VERSION 3.25)
-# Usage: cmake -DOBJDUMP=... -DBINARIES="a;b" -P check_imports.cmake
+# Usage: cmake -DOBJDUMP=... -DBINARIES="a;b" -DPUBLISHER=... -DLICENSE=... -P check_imports.cmake
+file(STRINGS ${LICENSE} copyright REGEX "^Copyright " LIMIT_COUNT 1)
 set(allowed advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
     oleaut32.dll shell32.dll shlwapi.dll user32.dll vlregut.dll)
 foreach(binary IN LISTS BINARIES)
@@ -16,5 +18,14 @@ foreach(binary IN LISTS BINARIES)
             message(FATAL_ERROR "${binary} imports ${dll}")
         endif()
         message(STATUS "${binary}: ${dll}")
+    endforeach()
+    # Its texts (those a list can hold): a value follows its key.
+    file(STRINGS ${binary} texts ENCODING UTF-16LE REGEX "^[^][;\\]+$")
+    string(JOIN "\n" texts "" ${texts} "")
+    foreach(pair "CompanyName\n${PUBLISHER}" "LegalCopyright\n${copyright}")
+        string(FIND "${texts}" "\n${pair}\n" found)
+        if(found EQUAL -1)
+            message(FATAL_ERROR "${binary}: the version resource has no ${pair}")
+        endif()
     endforeach()
 endforeach()

@@ -1,8 +1,10 @@
 # Installs the build into a staging folder (DESTDIR) and builds a program of the suite against
-# the staged component twice, through pkg-config and through find_package(vlregut); each reads
-# back a value that the staged vlreg wrote.
-# -D: BUILD_DIR, WORK, PREFIX, LIBDIR, C_COMPILER, C_FLAGS, LINK_FLAGS, PKG_CONFIG, GENERATOR,
-# HAS_RUNPATH (whether the programs are installed with a RUNPATH to the library).
+# the staged component twice, through pkg-config and through find_package(vlregut), and against
+# the source tree, pulled in with add_subdirectory; each reads back a value that the staged vlreg
+# wrote. Also runs the staged bash completion for vlreg.
+# -D: SOURCE_DIR, BUILD_DIR, WORK, PREFIX, LIBDIR, C_COMPILER, CXX_COMPILER, C_FLAGS, CXX_FLAGS,
+# LINK_FLAGS, PKG_CONFIG, GENERATOR, HAS_RUNPATH (whether the programs are installed with a
+# RUNPATH to the library).
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE out
                     ERROR_VARIABLE out)
@@ -17,6 +19,10 @@ set(ENV{DESTDIR} ${WORK}/stage)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR})
 unset(ENV{DESTDIR})
 set(stage ${WORK}/stage${PREFIX})
+# The Debian packages' own rules stay out of a plain install.
+if(EXISTS ${stage}/share/doc/libvlregut1)
+    message(FATAL_ERROR "cmake --install installed the packages' layout too")
+endif()
 
 # The installed programs keep nothing of the build folder, and find the library by themselves.
 foreach(program suitehelp vlreg)
@@ -39,6 +45,26 @@ set(ENV{XDG_CONFIG_DIRS} ${WORK}/etc)
 run(${stage}/bin/vlreg --system add Suite)
 run(${stage}/bin/vlreg --system set Suite DocsDir "/opt/suite docs")
 
+# The completion, called as bash calls it: the words typed, "|" between them, the last one
+# being completed; then what it offers.
+run(${stage}/bin/vlreg --system add "Other Suite")
+run(${stage}/bin/vlreg --system set "Other Suite" "Docs Dir" /opt/other)
+run(${stage}/bin/vlreg --system add -- -Suite)
+run(${stage}/bin/vlreg --system set -- -Suite DocsDir /opt/dash)
+set(complete [[source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vlreg "$1"
+              printf '%s\n' "${COMPREPLY[@]}"]])
+foreach(row "get|Oth=Other\\ Suite" "get|Other\\ Suite|Do=Docs\\ Dir"
+            "get|'Other Suite'|D=Docs\\ Dir" "get|--|-=-Suite" "get|--|-Suite|D=DocsDir")
+    string(REGEX MATCH "^([^=]*)=(.*)$" row "${row}")
+    string(REPLACE "|" ";" typed "${CMAKE_MATCH_1}")
+    execute_process(COMMAND bash -c "${complete}" bash
+                            ${stage}/share/bash-completion/completions/vlreg
+                            ${stage}/bin/vlreg ${typed} OUTPUT_VARIABLE offered)
+    if(NOT offered STREQUAL "${CMAKE_MATCH_2}\n")
+        message(FATAL_ERROR "completing vlreg ${typed}, offered:\n${offered}")
+    endif()
+endforeach()
+
 # Through pkg-config, seeing only the stage.
 set(ENV{PKG_CONFIG_LIBDIR} ${stage}/${LIBDIR}/pkgconfig)
 set(ENV{PKG_CONFIG_SYSROOT_DIR} ${WORK}/stage)
@@ -57,10 +83,25 @@ if(NOT found STREQUAL "vlregut_DIR:PATH=${stage}/${LIBDIR}/cmake/vlregut")
     message(FATAL_ERROR "find_package took ${found}")
 endif()
 
-set(ENV{LD_LIBRARY_PATH} ${stage}/${LIBDIR})
-foreach(program ${WORK}/by_pkg_config ${WORK}/consumer/read_back)
+# Built as a part of the program's own tree: the component alone, with no GIO (pkg-config sees
+# only the stage), and none of suitehelp's tests, install rules or packages.
+run(${CMAKE_COMMAND} -G ${GENERATOR} -S ${CMAKE_CURRENT_LIST_DIR}/consumer -B ${WORK}/vendored
+    -DVLREGUT_SOURCE_DIR=${SOURCE_DIR} -DCMAKE_C_COMPILER=${C_COMPILER}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_C_FLAGS=${C_FLAGS}
+    -DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS})
+run(${CMAKE_COMMAND} --build ${WORK}/vendored)
+run(${CMAKE_COMMAND} --install ${WORK}/vendored --prefix ${WORK}/vendored/stage)
+file(GLOB_RECURSE installed RELATIVE ${WORK}/vendored/stage ${WORK}/vendored/stage/*)
+if(NOT installed STREQUAL "bin/read_back" OR EXISTS ${WORK}/vendored/CPackConfig.cmake OR
+   EXISTS ${WORK}/vendored/vlregut/tests)
+    message(FATAL_ERROR "the vendored tree brought more than the component: ${installed}")
+endif()
+
+# The vendored program finds its library through its RUNPATH, the others find the staged one.
+foreach(program ${WORK}/vendored/read_back ${WORK}/by_pkg_config ${WORK}/consumer/read_back)
     run(${program} Suite)
     if(NOT out STREQUAL "/opt/suite docs\n")
         message(FATAL_ERROR "${program} read '${out}'")
     endif()
+    set(ENV{LD_LIBRARY_PATH} ${stage}/${LIBDIR})
 endforeach()

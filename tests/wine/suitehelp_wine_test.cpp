@@ -3,6 +3,8 @@
 // tests; these rows prove that the real parts are wired, the installed ones too.
 #include <windows.h>
 
+#include <msi.h>
+
 #include <gtest/gtest.h>
 
 #include <future>
@@ -17,6 +19,9 @@ using support::PrintTo;
 const std::string kBin = support::WindowsPath(BIN_DIR) + "\\";
 const std::string kProducts = "Software\\vlregut\\Products\\";
 const std::string kInstalled = "C:\\Program Files\\suitehelp\\";
+const std::string kWindows = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kUninstall = kWindows + "Uninstall\\";
+const std::string kAppPaths = kWindows + "App Paths\\suitehelp.exe";
 // Machine-wide: this Wine takes no per-user classes.
 const std::string kPdf = "Software\\Classes\\.pdf";
 const std::string kProgId = "Software\\Classes\\SuiteHelpWineTest";
@@ -93,6 +98,7 @@ class Wine : public testing::TestWithParam<Row> {
         if (GetParam().document == nullptr) {
             EXPECT_EQ(Msi("/x", BIN_DIR "/product.msi"), 0);
             EXPECT_EQ(Msi("/x", SUITEHELP_MSI), 0);
+            EXPECT_FALSE(support::GetString(HKEY_LOCAL_MACHINE, kAppPaths, "Path"));
             EXPECT_EQ(GetFileAttributesA((kInstalled + "suitehelp.exe").c_str()),
                       INVALID_FILE_ATTRIBUTES);
         }
@@ -134,6 +140,16 @@ TEST_P(Wine, Launch) {
     const std::string product = row.document ? m_product : "WineMsiProduct";
     if (row.document == nullptr) {
         ASSERT_EQ(Msi("/i", SUITEHELP_MSI), 0);
+        // A rebuild of this version is this product (Windows refuses it, Wine reinstalls it).
+        Msi("/i", SUITEHELP_REBUILT_MSI);
+        char second[39];  // the ProductCode of a second suitehelp installed: none
+        EXPECT_EQ(MsiEnumRelatedProductsA(SUITEHELP_UPGRADE, 0, 1, second), ERROR_NO_MORE_ITEMS);
+        EXPECT_EQ(support::GetString(HKEY_LOCAL_MACHINE, kUninstall + SUITEHELP_PRODUCT,
+                                     "InstallLocation"),
+                  kInstalled);
+        EXPECT_EQ(support::GetString(HKEY_LOCAL_MACHINE, kAppPaths, "Path"), kInstalled);
+        // Away from the built suitehelp.exe, which ShellExecute would find first.
+        ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
         ASSERT_EQ(Msi("/i", BIN_DIR "/product.msi"), 0);
         // As written by the include: the folder without a trailing backslash.
         const support::Outcome list =
@@ -148,10 +164,15 @@ TEST_P(Wine, Launch) {
     const std::string names =
         *row.docName ? m_root.Write("names.txt", row.docName) : m_root / "absent.txt";
     const std::string cfg = m_root.Write("help.cfg", names + "\n\n" + product);
-    const std::string program = (row.document ? kBin : kInstalled) + "suitehelp.exe";
+    const std::vector<std::string> arguments =
+        row.only ? std::vector<std::string>{row.only} : std::vector<std::string>{"-vellum", cfg};
+    // The installed one by name alone, as a program of the suite starts it: ShellExecute (here
+    // through Wine's start.exe, in a folder of its own) finds it by its App Paths key.
+    std::vector<std::string> byName{"/wait", "suitehelp.exe"};
+    byName.insert(byName.end(), arguments.begin(), arguments.end());
     auto launch = std::async(std::launch::async, [&] {
-        return support::Run(program, row.only ? std::vector<std::string>{row.only}
-                                              : std::vector<std::string>{"-vellum", cfg});
+        return row.document ? support::Run(kBin + "suitehelp.exe", arguments)
+                            : support::Run("C:\\windows\\system32\\start.exe", byName);
     });
     if (row.window != nullptr) {
         Answer(row);
