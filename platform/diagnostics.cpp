@@ -4,18 +4,22 @@
 #include <cstring>
 #include <string>
 
+#include "platform/printable.h"
+
 namespace platform {
 
 namespace {
 std::FILE* g_stream = nullptr;
 }
 
+// A line often carries a path or name from a file or the store: its control bytes are escaped.
 void Diagnose(std::string_view line) {
+    const std::string shown = Printable(line);
     std::FILE* stream = g_stream == nullptr ? stderr : g_stream;
-    std::fwrite(line.data(), 1, line.size(), stream);
+    std::fwrite(shown.data(), 1, shown.size(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
-    CopyDiagnostic(line);
+    CopyDiagnostic(shown);
 }
 
 void SetDiagnosticsStream(std::FILE* stream) {

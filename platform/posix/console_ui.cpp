@@ -2,6 +2,7 @@
 #include <string>
 
 #include "platform/posix/dialog_methods.h"
+#include "platform/printable.h"
 
 namespace platform {
 
@@ -13,9 +14,11 @@ std::FILE* g_out = nullptr;
 // No path is longer, so no answer needs more.
 constexpr std::size_t kLongestAnswer = 4096;
 
-// Everything the console shows passes here.
+// Everything the console shows passes here. Its texts hold paths and names from files and the
+// store: control bytes are escaped, the message's own line breaks kept.
 void Write(const CString& text) {
-    std::fwrite(text.data(), 1, text.size(), g_out);
+    const std::string shown = Printable(text, true);
+    std::fwrite(shown.data(), 1, shown.size(), g_out);
     std::fflush(g_out);
 }
 
