@@ -102,16 +102,18 @@ int MakeFolder(int at, const std::string& shown, const std::string& name, mode_t
         error = NotOurs(shown, parent.st_uid);
         return kRefused;
     }
-    const int made = ::mkdirat(at, name.c_str(), mode) == 0 ? 0 : errno;
+    if (::mkdirat(at, name.c_str(), mode) != 0) {
+        // One made meanwhile is opened and checked like any other.
+        const int failure = errno == EEXIST ? 0 : errno;
+        error = Describe(shown + "/" + name, "cannot create folder", failure);
+        return failure;
+    }
     const platform::UniqueFd folder(
         ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (made != 0 && made != EEXIST) {
-        error = Describe(shown + "/" + name, "cannot create folder", made);
-        return made;
-    }
-    if (made == 0 && (!folder.Valid() || ::fchmod(folder.Get(), mode) != 0)) {
-        error = Describe(shown + "/" + name, "cannot set the mode of the new folder", errno);
-        return errno;
+    if (!folder.Valid() || ::fchmod(folder.Get(), mode) != 0) {
+        const int failure = errno;
+        error = Describe(shown + "/" + name, "cannot set the mode of the new folder", failure);
+        return failure;
     }
     return 0;
 }
