@@ -35,6 +35,7 @@ constexpr std::string_view kStoreFolder = "vlregut";
 constexpr std::string_view kStoreName = "registry.ini";
 // Only the store makes names like this, so only such files are ever cleaned up as temporaries.
 constexpr std::string_view kTemporaryMark = ".vlregut-";
+constexpr std::size_t kTemporaryLetters = 6;  // after the mark, as mkstemp's
 // A registry holds a handful of folders; anything this large is not one.
 constexpr std::size_t kMaxFileSize = std::size_t{1} << 20;
 constexpr mode_t kUserMode = 0600;
@@ -570,7 +571,7 @@ int MakeTemporary(const Opened& store, std::string& name) {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = TemporaryPrefix(store.name);
-        for (int i = 0; i < 6; ++i) {
+        for (std::size_t i = 0; i < kTemporaryLetters; ++i) {
             name += kChars[random() % kChars.size()];
         }
         const int fd = ::openat(store.folder.Get(), name.c_str(),
@@ -673,7 +674,7 @@ void RemoveAbandonedTemporaries(const Opened& store) {
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         const bool temporary =
-            name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+            name.size() == prefix.size() + kTemporaryLetters && name.starts_with(prefix) &&
             std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
         if (temporary) {
