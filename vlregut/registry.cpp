@@ -1,6 +1,5 @@
 #include "vlregut/registry.h"
 
-#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -38,16 +37,16 @@ Result NoEntry(std::string_view product, std::string_view entry) {
 
 }  // namespace
 
-Result Registry::Load(View view, std::vector<Store::Snapshot>& docs, std::vector<Layer>& layers) {
-    layers =
+Registry::Layers Registry::Load(View view) {
+    Layers loaded;
+    loaded.layers =
         view == View::System ? std::vector{Layer::System} : std::vector{Layer::System, Layer::User};
-    docs.assign(layers.size(), {});
-    for (std::size_t i = 0; i < layers.size(); ++i) {
-        if (Result read = m_store.Read(layers[i], docs[i]); read.status != Status::Ok) {
-            return read;
-        }
+    for (const Layer layer : loaded.layers) {
+        Store::Snapshot doc;
+        loaded.reads.push_back(m_store.Read(layer, doc));
+        loaded.docs.push_back(loaded.reads.back().status == Status::Ok ? doc : nullptr);
     }
-    return {};
+    return loaded;
 }
 
 Result Registry::Update(Layer layer, const Store::Edit& edit) {
@@ -87,15 +86,18 @@ Result Registry::FindProduct(View view, std::string_view product) {
     if (!IsValidProductId(product)) {
         return InvalidProduct();
     }
-    std::vector<Store::Snapshot> docs;
-    std::vector<Layer> layers;
-    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
-        return loaded;
+    // From the highest precedence down: a layer that answers decides whatever those below hold,
+    // and one that cannot be read fails the lookup.
+    const Layers loaded = Load(view);
+    for (std::size_t i = loaded.docs.size(); i-- > 0;) {
+        if (loaded.docs[i] == nullptr) {
+            return loaded.reads[i];
+        }
+        if (ini::FindSection(*loaded.docs[i], product)) {
+            return {};
+        }
     }
-    const bool found = std::any_of(docs.begin(), docs.end(), [&](const Store::Snapshot& doc) {
-        return ini::FindSection(*doc, product).has_value();
-    });
-    return found ? Result{} : NoProduct(product);
+    return NoProduct(product);
 }
 
 Result Registry::Get(View view, std::string_view product, std::string_view entry,
@@ -106,19 +108,18 @@ Result Registry::Get(View view, std::string_view product, std::string_view entry
     if (!IsValidEntryName(entry)) {
         return InvalidEntry();
     }
-    std::vector<Store::Snapshot> docs;
-    std::vector<Layer> layers;
-    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
-        return loaded;
-    }
+    const Layers loaded = Load(view);
     bool known = false;
-    for (std::size_t i = docs.size(); i-- > 0;) {
-        const auto spelling = ini::FindSection(*docs[i], product);
+    for (std::size_t i = loaded.docs.size(); i-- > 0;) {
+        if (loaded.docs[i] == nullptr) {
+            return loaded.reads[i];
+        }
+        const auto spelling = ini::FindSection(*loaded.docs[i], product);
         known = known || spelling.has_value();
-        if (auto found = ini::FindValue(*docs[i], product, entry)) {
+        if (auto found = ini::FindValue(*loaded.docs[i], product, entry)) {
             value = std::move(*found);
             if (origin != nullptr) {
-                *origin = {layers[i], *spelling};
+                *origin = {loaded.layers[i], *spelling};
             }
             return {};
         }
@@ -128,24 +129,26 @@ Result Registry::Get(View view, std::string_view product, std::string_view entry
 
 Result Registry::Products(View view, std::vector<std::string>& names,
                           std::vector<Origin>* origins) {
-    std::vector<Store::Snapshot> docs;
-    std::vector<Layer> layers;
-    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
-        return loaded;
-    }
+    // Lists show what can be read and fail naming what cannot.
+    const Layers loaded = Load(view);
+    Result result;
     names.clear();
     std::set<std::string> listed;
-    for (std::size_t i = 0; i < docs.size(); ++i) {
-        for (std::string& name : ini::Sections(*docs[i])) {
+    for (std::size_t i = 0; i < loaded.docs.size(); ++i) {
+        if (loaded.docs[i] == nullptr) {
+            result = loaded.reads[i];
+            continue;
+        }
+        for (std::string& name : ini::Sections(*loaded.docs[i])) {
             if (listed.insert(FoldCase(name)).second) {
                 if (origins != nullptr) {
-                    origins->push_back({layers[i], name});
+                    origins->push_back({loaded.layers[i], name});
                 }
                 names.push_back(std::move(name));
             }
         }
     }
-    return {};
+    return result;
 }
 
 Result Registry::EntriesOf(View view, std::string_view product, ini::Entries& found,
@@ -153,33 +156,34 @@ Result Registry::EntriesOf(View view, std::string_view product, ini::Entries& fo
     if (!IsValidProductId(product)) {
         return InvalidProduct();
     }
-    std::vector<Store::Snapshot> docs;
-    std::vector<Layer> layers;
-    if (Result loaded = Load(view, docs, layers); loaded.status != Status::Ok) {
-        return loaded;
-    }
+    const Layers loaded = Load(view);
+    Result result;
     bool known = false;
     found.clear();
     std::vector<Origin> from;
     std::map<std::string, std::size_t> positions;  // folded name -> index in found
-    for (std::size_t i = 0; i < docs.size(); ++i) {
-        const auto spelling = ini::FindSection(*docs[i], product);
+    for (std::size_t i = 0; i < loaded.docs.size(); ++i) {
+        if (loaded.docs[i] == nullptr) {
+            result = loaded.reads[i];
+            continue;
+        }
+        const auto spelling = ini::FindSection(*loaded.docs[i], product);
         known = known || spelling.has_value();
-        for (auto& [name, value] : ini::EntriesOf(*docs[i], product)) {
+        for (auto& [name, value] : ini::EntriesOf(*loaded.docs[i], product)) {
             const auto [position, fresh] = positions.emplace(FoldCase(name), found.size());
             if (fresh) {
                 found.emplace_back(std::move(name), std::move(value));
-                from.push_back({layers[i], *spelling});
+                from.push_back({loaded.layers[i], *spelling});
             } else {
                 found[position->second].second = std::move(value);
-                from[position->second] = {layers[i], *spelling};
+                from[position->second] = {loaded.layers[i], *spelling};
             }
         }
     }
     if (origins != nullptr) {
         *origins = std::move(from);
     }
-    return known ? Result{} : NoProduct(product);
+    return known || result.status != Status::Ok ? result : NoProduct(product);
 }
 
 Result Registry::Add(Layer layer, std::string_view product) {
@@ -200,14 +204,16 @@ Result Registry::Set(Layer layer, std::string_view product, std::string_view ent
     if (!IsValidValue(value)) {
         return InvalidValue();
     }
-    // A user's section created for a machine-wide product takes the machine-wide spelling.
+    // A user's section created for a machine-wide product takes the machine-wide spelling; only
+    // a product that the user's layer lacks needs the machine-wide layer.
     std::optional<std::string> systemSpelling;
+    Result system;
     if (layer == Layer::User) {
-        Store::Snapshot system;
-        if (Result read = m_store.Read(Layer::System, system); read.status != Status::Ok) {
-            return read;
+        Store::Snapshot doc;
+        system = m_store.Read(Layer::System, doc);
+        if (system.status == Status::Ok) {
+            systemSpelling = ini::FindSection(*doc, product);
         }
-        systemSpelling = ini::FindSection(*system, product);
     }
     bool known = false;
     Result stored = Update(layer, [&](ini::Document& doc) {
@@ -219,7 +225,7 @@ Result Registry::Set(Layer layer, std::string_view product, std::string_view ent
         return known && ini::SetValue(doc, *spelling, entry, value);
     });
     if (stored.status == Status::Ok && !known) {
-        return NoProduct(product);
+        return system.status != Status::Ok ? system : NoProduct(product);
     }
     return stored;
 }

@@ -41,8 +41,14 @@ class Registry {
     Result Remove(Layer layer, std::string_view product, std::string_view entry);
 
   private:
-    // Lowest precedence first, each with its layer.
-    Result Load(View view, std::vector<Store::Snapshot>& docs, std::vector<Layer>& layers);
+    // The layers of the view, lowest precedence first: each with its document, or with none and
+    // the failure to read it, which only a lookup that needs that layer reports.
+    struct Layers {
+        std::vector<Layer> layers;
+        std::vector<Store::Snapshot> docs;
+        std::vector<Result> reads;
+    };
+    Layers Load(View view);
     Result Update(Layer layer, const Store::Edit& edit);
     Result NothingRemoved(Layer layer, std::string_view product, std::string_view entry,
                           bool known);

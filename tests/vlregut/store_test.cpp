@@ -15,8 +15,15 @@
 #ifdef _WIN32
 #include "support/win32.h"
 #else
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -71,6 +78,8 @@ support::Outcome RunProgram(const char* program, const std::vector<std::string>&
 #else
 namespace fs = std::filesystem;
 const std::string kEol = "\n";
+constexpr const char* kAcl = "system.posix_acl_access";
+constexpr uid_t kOther = 54321;  // a second account, and its group
 
 class StoreTest : public testing::Test {
   protected:
@@ -386,11 +395,11 @@ TEST_F(StoreTest, BadStoresAreReportedAndNeverTouched) {
         {"home/vlregut/registry.ini", valid + "x=\0\n"s, ":3: NUL byte"},
         {"sys2/vlregut/registry.ini", support::Padded(valid, (1 << 20) + 1), ": larger than 1 MiB"},
         {"home/vlregut/registry.ini", "", ": not a regular file"},
-        {"home/vlregut", "x", "/registry.ini: cannot open: Not a directory"},
+        {"home/vlregut", "x", ": cannot open: Not a directory"},
     };
     for (const auto& [file, bytes, fault] : bads) {
         for (const char* folder : {"home", "sys1", "sys2"}) {
-            fs::remove_all(m_root / folder);
+            fs::remove_all(m_root / folder + "/vlregut");  // an empty folder is passed over
         }
         Put(Layer::System, kSuite);
         ASSERT_TRUE(SelectFromC(kSuite.c_str()));
@@ -403,6 +412,12 @@ TEST_F(StoreTest, BadStoresAreReportedAndNeverTouched) {
         ExpectUnusable(made.string() + fault, [&] {
             return support::FileState(made) + support::FileState(made.parent_path());
         });
+        if (file.starts_with("sys")) {  // stops only what needs the machine-wide layer
+            Put(Layer::User, kSuite, "DocsDir", "/u");
+            EXPECT_TRUE(SelectFromC(kSuite.c_str()) && Get("DocsDir") == "/u");
+            EXPECT_EQ(Vlreg({"list"}).out + Vlreg({"list", kSuite}).err,
+                      kSuite + "\nvlreg: " + made.string() + fault + "\n");
+        }
     }
 }
 
@@ -419,6 +434,11 @@ TEST_F(StoreTest, WritesKeepLinksLayoutModesAndOthersFiles) {
     }
     support::WriteFile(dotfiles / ".registry.ini.vlregut-Ab12Z9", "[half");
     fs::permissions(dotfiles / "registry.ini", fs::perms(0640));
+    // An access ACL as the kernel keeps it: owner rw, uid 54321 r, group r, mask r, others none.
+    const std::uint32_t acl[] = {2,   0x60001, ~0u, 0x40002, 54321, 0x40004,
+                                 ~0u, 0x40010, ~0u, 0x20,    ~0u};
+    ASSERT_EQ(setxattr((dotfiles / "registry.ini").c_str(), kAcl, acl, sizeof acl, 0), 0)
+        << "needs a file system with POSIX ACLs: " << std::strerror(errno);
     fs::create_directories(m_root / "home/vlregut");
     fs::create_symlink("../../dotfiles/registry.ini", UserFile());
     ASSERT_TRUE(SelectFromC(kSuite.c_str()));
@@ -457,6 +477,97 @@ TEST_F(StoreTest, WritesKeepLinksLayoutModesAndOthersFiles) {
     EXPECT_EQ(Vlreg({"set", kSuite, "DocsDir", "/h"}).err,
               "vlreg: cannot locate the user's configuration folder: HOME is not an absolute "
               "path: h\n");
+    std::uint32_t now[std::size(acl) + 1] = {};
+    EXPECT_TRUE(getxattr(UserFile().c_str(), kAcl, now, sizeof now) == sizeof acl &&
+                std::memcmp(now, acl, sizeof acl) == 0);
+}
+
+// The machine-wide layer counts only in folders that no one else may write, a writer that waited
+// for the lock stays in the folder it opened, whatever is swapped in, and a lock is never a link.
+TEST_F(StoreTest, NothingPlantedSteersAWriter) {
+    support::WriteFile(m_root / "sys1/vlregut/registry.ini", "[" + kSuite + "]\n");
+    fs::permissions(m_root / "sys1", fs::perms(0777));
+    EXPECT_EQ(Vlreg({"list"}).out, "");
+    EXPECT_TRUE(Vlreg({"list"}).err.ends_with("machine-wide layer: others may write to it\n"));
+    std::future<support::Outcome> late;
+    const auto swap = [&](vlregut::ini::Document& doc) {
+        late = std::async(std::launch::async, [] { return Vlreg({"add", "Late"}); });
+        EXPECT_EQ(late.wait_for(1s), std::future_status::timeout);
+        fs::rename(m_root / "home/vlregut", m_root / "moved");
+        fs::create_directory_symlink(m_root / "sys1/vlregut", m_root / "home/vlregut");
+        return vlregut::ini::AddSection(doc, "First");
+    };
+    EXPECT_EQ(vlregut::OpenDefaultStore()->Update(Layer::User, swap).message, "");
+    EXPECT_EQ(late.get().err, "");
+    EXPECT_EQ(support::ReadFile(m_root / "moved/registry.ini"), "[First]\n\n[Late]\n");
+    fs::create_symlink(m_root / "nologin", Lock());  // now in sys1/vlregut
+    EXPECT_TRUE(Vlreg({"add", "Evil"}).status == 2 && !fs::exists(m_root / "nologin"));
+}
+
+// Root never writes another account's layer, passes over its folders and links, and no writer of
+// a group-managed store locks out another (accounts kOther and kOther + 1, in group kOther).
+TEST_F(StoreTest, AnotherAccountNeitherSteersRootNorIsLockedOut) {
+    if (geteuid() != 0 || !fs::exists("/usr/bin/setpriv") || getpwuid(kOther) != nullptr) {
+        GTEST_SKIP() << "needs root, setpriv (util-linux) and no account of uid " << kOther;
+    }
+    const auto as = [&](const char* user, const char* value) {
+        return RunProgram("/usr/bin/setpriv",
+                          {user, "--regid=54321", "--clear-groups", m_root / "vlreg", "--system",
+                           "set", kSuite, "DocsDir", value})
+            .status;
+    };
+    fs::copy_file(VLREG_EXE, m_root / "vlreg");  // where the other accounts can run it
+    fs::permissions(m_root.Path(), fs::perms(0755));
+    for (const char* made : {"home", "home/vlregut"}) {
+        fs::create_directories(m_root / made);
+        ASSERT_EQ(chown((m_root / made).c_str(), kOther, kOther), 0);
+        const auto refused = Vlreg({"add", kSuite});
+        EXPECT_EQ(std::tuple(refused.status, refused.err, fs::is_empty(m_root / made)),
+                  std::tuple(2,
+                             "vlreg: " + m_root / made + ": belongs to uid 54321, not to this " +
+                                 "user; write as that user, or use --system\n",
+                             true));
+    }
+    support::WriteFile(Where(Layer::System), "[" + kSuite + "]\n");
+    ASSERT_EQ(chown((m_root / "sys2/vlregut").c_str(), 0, kOther), 0);
+    ASSERT_EQ(chown(Where(Layer::System).c_str(), kOther, kOther), 0);
+    fs::permissions(m_root / "sys2/vlregut", fs::perms(02775));
+    fs::permissions(Where(Layer::System), fs::perms(0664));
+    EXPECT_EQ(as("--reuid=54322", "/member"), 2);  // cannot keep the owner, and leaves no lock
+    EXPECT_EQ(Vlreg({"--system", "set", kSuite, "DocsDir", "/root"}).status, 0);
+    EXPECT_EQ(as("--reuid=54321", "/owner"), 0);
+    struct stat lock;
+    ASSERT_EQ(stat((Where(Layer::System) + ".lock").c_str(), &lock), 0);
+    EXPECT_EQ(std::tuple(lock.st_uid, lock.st_gid, lock.st_mode & 07777),
+              std::tuple(kOther, kOther, 0664u));
+    const std::string target = m_root.Write("sys1/vlregut/registry.ini", "[Root]\n");
+    fs::remove(Where(Layer::System));
+    fs::create_symlink(target, Where(Layer::System));
+    ASSERT_EQ(chown((m_root / "sys1").c_str(), kOther, kOther), 0);
+    ASSERT_EQ(lchown(Where(Layer::System).c_str(), kOther + 1, kOther), 0);
+    EXPECT_EQ(Vlreg({"--system", "add", "Evil"}).err,
+              "vlregut: " + m_root / "sys1" +
+                  ": passed over for the machine-wide layer: belongs to "
+                  "uid 54321\nvlreg: " +
+                  Where(Layer::System) + ": not following a link of uid 54322\n");
+    EXPECT_EQ(support::ReadFile(target), "[Root]\n");
+}
+
+// A copy of the library, loaded beside the one linked in, stays loaded after a write gave up.
+TEST_F(StoreTest, UnloadingTheLibraryAfterAWaitGivenUpIsSafe) {
+    Put(Layer::User, kSuite);
+    fs::copy_file(LIBRARY, m_root / "copy.so");
+    void* copy = dlopen((m_root / "copy.so").c_str(), RTLD_NOW);
+    const int held = open(Lock().c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_TRUE(copy != nullptr && flock(held, LOCK_EX) == 0);
+    const auto find = [&](auto function, const char* name) {
+        return reinterpret_cast<decltype(function)>(dlsym(copy, name));
+    };
+    EXPECT_TRUE(find(&VlRegInitializeProduct, "VlRegInitializeProduct")(kSuite.c_str(), 0) &&
+                !find(&VlRegSetInstallDir, "VlRegSetInstallDir")("DocsDir", "/x"));
+    dlclose(copy);
+    close(held);
+    usleep(500'000);  // for the wait left behind to wake
 }
 
 TEST_F(StoreTest, WriterKilledAnywhereLeavesTheOldFileOrTheNewOne) {
@@ -468,6 +579,8 @@ TEST_F(StoreTest, WriterKilledAnywhereLeavesTheOldFileOrTheNewOne) {
         ASSERT_TRUE(support::ReadFile(UserFile()).ends_with(last)) << after.count();
         ASSERT_TRUE(SelectFromC((kPrefix + "Last").c_str()));  // the whole file parses
     }
+    EXPECT_TRUE(RunProgram(WRITER_EXE, {"0", kPrefix + "P", "1"}).status == 0 &&  // cleans up
+                std::distance(fs::directory_iterator(m_root / "home/vlregut"), {}) == 2);
 }
 #endif
 
