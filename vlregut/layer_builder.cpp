@@ -31,9 +31,9 @@ std::string PlaceOfLine(std::string_view place, std::string_view text, int numbe
             product = line.substr(1, line.size() - 2);
         }
     }
-    const std::string key = std::string(place) + "\\" + Printable(product);
+    const std::string key = std::string(place).append("\\").append(product);
     return line.starts_with('[') ? key
-                                 : key + ": value " + Printable(line.substr(0, line.find('=')));
+                                 : key + ": value " + std::string(line.substr(0, line.find('=')));
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ bool BuildLayer(std::string_view place, const std::vector<ProductKey>& keys, ini
                 std::string& error) {
     std::string text;
     for (const ProductKey& key : keys) {
-        const std::string where = std::string(place) + "\\" + Printable(key.id);
+        const std::string where = std::string(place) + "\\" + key.id;
         if (!IsValidProductId(key.id)) {
             error = where + ": invalid product id";
             return false;
@@ -50,7 +50,7 @@ bool BuildLayer(std::string_view place, const std::vector<ProductKey>& keys, ini
         text.append("[").append(key.id).append("]\n");
         for (const auto& [name, data] : key.values) {
             if (const char* fault = ValueFault(name, data)) {
-                error = where + ": value " + Printable(name) + ": " + fault;
+                error = where + ": value " + name + ": " + fault;
                 return false;
             }
             text.append(name).append("=").append(data).append("\n");
@@ -64,16 +64,6 @@ bool BuildLayer(std::string_view place, const std::vector<ProductKey>& keys, ini
     }
     doc = std::move(read);
     return true;
-}
-
-std::string Printable(std::string_view name) {
-    std::string text(name);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            c = '?';
-        }
-    }
-    return text;
 }
 
 }  // namespace vlregut

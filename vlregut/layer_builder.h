@@ -22,8 +22,4 @@ struct ProductKey {
 bool BuildLayer(std::string_view place, const std::vector<ProductKey>& keys, ini::Document& doc,
                 std::string& error);
 
-// A registry name or system message with its control characters shown as '?': a message stays on
-// one line.
-std::string Printable(std::string_view name);
-
 }  // namespace vlregut

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/posix/scoped.h"
+#include "platform/printable.h"
 #include "vlregut/store.h"
 
 namespace vlregut {
@@ -759,7 +760,8 @@ std::unique_ptr<Store> OpenDefaultStore() {
 }
 
 void Diagnose(std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    const std::string shown = platform::Printable(line);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
 }

@@ -1,9 +1,12 @@
+#include <unistd.h>
+
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/printable.h"
 #include "vlregut/registry.h"
 #include "vlregut/store.h"
 #include "vlregut/tool.h"
@@ -81,8 +84,12 @@ int Finish(const Result& result) {
     }
 }
 
+// Into a pipe or file the text goes byte for byte, for scripts; on a terminal the control bytes
+// of names and values are escaped.
 void PrintLine(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    static const bool terminal = isatty(fileno(stdout)) != 0;
+    const std::string shown = terminal ? platform::Printable(text, true) : std::string(text);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fputc('\n', stdout);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/printable.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/scoped.h"
 #include "vlregut/layer_builder.h"
@@ -49,7 +50,7 @@ std::string SystemMessage(DWORD code) {
                                 message.back() == '\r' || message.back() == '\n')) {
         message.pop_back();
     }
-    return message.empty() ? "error " + std::to_string(code) : Printable(message);
+    return message.empty() ? "error " + std::to_string(code) : message;
 }
 
 std::string Describe(const std::string& place, std::string_view what, LSTATUS code) {
@@ -80,7 +81,7 @@ std::string Shown(std::wstring_view wide) {
         WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
     WideCharToMultiByte(codePage, flags, wide.data(), size, text.data(), length, nullptr, nullptr);
-    return Printable(text);
+    return text;
 }
 
 // Fetches the name, type and data of a value; data too long to fetch comes back over-long.
@@ -142,7 +143,7 @@ bool ReadProduct(HKEY key, const std::string& place, ProductKey& product, std::s
         if (!Narrow(wideName, name)) {
             return Fault(place + ": value " + Shown(wideName), "name has " + NotHeld(), error);
         }
-        const std::string value = place + ": value " + Printable(name);
+        const std::string value = place + ": value " + name;
         if (type != REG_SZ) {
             return Fault(value, "type " + std::to_string(type) + ", not REG_SZ", error);
         }
@@ -191,7 +192,7 @@ bool ReadLayer(const Place& place, ini::Document& doc, std::string& error) {
         if (!Narrow({name, size}, product.id)) {
             return Fault(place.path + "\\" + Shown({name, size}), "name has " + NotHeld(), error);
         }
-        const std::string where = place.path + "\\" + Printable(product.id);
+        const std::string where = place.path + "\\" + product.id;
         platform::ScopedKey key;
         status = RegOpenKeyExW(products.Get(), name, 0, KEY_READ | kView, key.Out());
         // Readers take no lock: a product removed meanwhile is simply gone.
@@ -293,7 +294,7 @@ bool WriteProduct(HKEY products, const std::string& product, const ini::Document
     if (existed && wanted == old) {
         return true;
     }
-    const std::string where = place + "\\" + Printable(product);
+    const std::string where = place + "\\" + product;
     // A name the registry folds together with an existing one (a non-ASCII letter in the other
     // case) would silently change that key or value instead of adding a new one.
     const std::string clash = "the registry has it under a spelling that differs beyond A-Z case";
@@ -316,13 +317,13 @@ bool WriteProduct(HKEY products, const std::string& product, const ini::Document
         }
         if (!previous && RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr,
                                           nullptr) == ERROR_SUCCESS) {
-            return Fault(where + ": value " + Printable(name), clash, error);
+            return Fault(where + ": value " + name, clash, error);
         }
         if (const LSTATUS status = RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
                                                   reinterpret_cast<const BYTE*>(value.c_str()),
                                                   static_cast<DWORD>(value.size() + 1));
             status != ERROR_SUCCESS) {
-            error = Describe(where + ": value " + Printable(name), "cannot set", status);
+            error = Describe(where + ": value " + name, "cannot set", status);
             return false;
         }
     }
@@ -332,7 +333,7 @@ bool WriteProduct(HKEY products, const std::string& product, const ini::Document
         }
         if (const LSTATUS status = RegDeleteValueA(key.Get(), name.c_str());
             status != ERROR_SUCCESS) {
-            error = Describe(where + ": value " + Printable(name), "cannot delete", status);
+            error = Describe(where + ": value " + name, "cannot delete", status);
             return false;
         }
     }
@@ -357,7 +358,7 @@ bool WriteChanges(const Place& place, const ini::Document& before, const ini::Do
         }
         if (const LSTATUS status = RegDeleteKeyExA(products.Get(), product.c_str(), kView, 0);
             status != ERROR_SUCCESS) {
-            error = Describe(place.path + "\\" + Printable(product), "cannot delete", status);
+            error = Describe(place.path + "\\" + product, "cannot delete", status);
             return false;
         }
     }
@@ -402,7 +403,7 @@ class Win32Store final : public Store {
 
     std::string Location(Layer layer, std::string_view product) override {
         std::string key = PlaceOf(layer).path;
-        return product.empty() ? key : key + "\\" + Printable(product);
+        return product.empty() ? key : key.append("\\").append(product);
     }
 };
 
@@ -413,7 +414,7 @@ std::unique_ptr<Store> OpenDefaultStore() {
 }
 
 void Diagnose(std::string_view line) {
-    std::string text(line);
+    std::string text = platform::Printable(line);
     text += '\n';
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);

@@ -146,7 +146,7 @@ TEST(PosixPlatformTest, DialogsGoToTheFirstMethodThatShowsThem) {
              {"console", live, "", "", "\n" + pdf + "\n", kCancel, "", "T\n" + box},
              {"console", live, "", "", "{dir}/gone.pdf\n" + pdf, kOk, "", "T\n{dir}/gone.pdf" + retry + box},
              {"console", live, "", "", "pipe.pdf\n", kCancel, "", "T\n{dir}/pipe.pdf" + retry + box},
-             {"console", live, "", "", pdf + '\0' + "\x1b]0;x\n", kCancel, "", "T\n" + pdf + "\\x00\\x1b]0;x" + retry + box},
+             {"console", live, "", "", pdf + '\0' + "\x1b]\xc2\x9b\xc2\xa0\x7f\n", kCancel, "", "T\n" + pdf + "\\x00\\x1b]\\xc2\\x9b\xc2\xa0\\x7f" + retry + box},
              {"console", live, "", "", longest + "\n", kCancel, "", "T\n{dir}/" + longest + ".pdf" + retry + box},
              {"console", live, "", "", longest + "x\n" + pdf + "\n", kCancel, "", "T\n" + tooLong + box}}) {
         // clang-format on

@@ -25,6 +25,10 @@ RunResult Run(const RunOptions& options) {
     const TempFolder folder("support-run");
     const std::string streams[] = {folder.Write("in", options.input), folder / "out",
                                    folder / "err"};
+    // The terminal's other side, read when the program has ended.
+    const int terminal = options.terminal ? posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    const bool opened = terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0;
+    const std::string screen = opened ? ptsname(terminal) : streams[1];
     auto argv = pointers(options.argv);
     auto envp = pointers(options.env);
     const pid_t pid = fork();
@@ -32,7 +36,8 @@ RunResult Run(const RunOptions& options) {
         setpgid(0, 0);  // so that a timeout ends what the program started too
         for (int stream = 0; stream < 3; ++stream) {
             const int flags = stream == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC;
-            dup2(open(streams[stream].c_str(), flags | O_CLOEXEC, 0600), stream);
+            const std::string& path = stream == 1 ? screen : streams[stream];
+            dup2(open(path.c_str(), flags | O_NOCTTY | O_CLOEXEC, 0600), stream);
         }
         if (options.cwd.empty() || chdir(options.cwd.c_str()) == 0) {
             execve(argv[0], argv.data(), envp.data());
@@ -57,7 +62,13 @@ RunResult Run(const RunOptions& options) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     result.exitCode = ended == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(streams[1]);
+    result.out = opened ? "" : ReadFile(streams[1]);
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t count; (count = read(terminal, buffer, sizeof buffer)) > 0;) {
+        result.out.append(buffer, static_cast<std::size_t>(count));
+    }
+    close(terminal);
     result.err = ReadFile(streams[2]);
     return result;
 }

@@ -22,6 +22,7 @@ struct RunOptions {
     std::string input;              // standard input, to its end
     std::string cwd;                // empty: the caller's
     std::chrono::milliseconds timeout{5000};
+    bool terminal = false;  // standard output a terminal (a pseudo-terminal), not a file
 };
 
 // Runs a program to its end; on timeout kills its whole process group.

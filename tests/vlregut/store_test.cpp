@@ -102,13 +102,13 @@ class StoreTest : public testing::Test {
 
 // Runs a program in this environment to its end, or kills it (status -1) after `limit`.
 support::Outcome RunProgram(const char* program, const std::vector<std::string>& args,
-                            std::chrono::milliseconds limit = 1min) {
+                            std::chrono::milliseconds limit = 1min, bool terminal = false) {
     std::vector<std::string> argv{program}, env;
     argv.insert(argv.end(), args.begin(), args.end());
     for (char** entry = environ; *entry != nullptr; ++entry) {
         env.emplace_back(*entry);
     }
-    const auto result = support::Run({argv, env, "", "", limit});
+    const auto result = support::Run({argv, env, "", "", limit, terminal});
     return {result.timedOut ? -1 : result.exitCode, result.out, result.err};
 }
 #endif
@@ -196,7 +196,7 @@ TEST_F(StoreTest, ToolCommandsExitStatusAndOutput) {
     const std::string tools = kPrefix + "Tools";
     const std::string dash = "-" + kPrefix + "Dash";
     const std::string folder = "C:\\Program Files\\Suite\\";
-    const std::string odd = " ;*.* \"quoted\\\" \\";  // kept as it is
+    const std::string odd = " ;*.* \"quoted\\\" \\\x1b]0;x\x07";  // kept as it is
     const std::string machineWide = " is machine-wide only; --system removes it from there";
     // How --show-origin begins a line.
     const std::string user = "user:" + Where(Layer::User, kSuite) + "\t";
@@ -273,6 +273,12 @@ TEST_F(StoreTest, ToolCommandsExitStatusAndOutput) {
                                         : outcome.err == (err.empty() ? "" : err + kEol))
             << what << outcome.err;
     }
+#ifndef _WIN32
+    // On a terminal the value's control bytes are escaped (and the line ends as terminals do).
+    Put(Layer::User, kSuite, "Odd", odd);
+    EXPECT_EQ(RunProgram(VLREG_EXE, {"get", kSuite, "Odd"}, 1min, true).out,
+              " ;*.* \"quoted\\\" \\\\x1b]0;x\\x07\r\n");
+#endif
     for (const std::string option : {"--help", kEol == "\n" ? "-h" : "/?"}) {
         const std::string help = Vlreg({"get", option}).out;
         EXPECT_NE(help.find("store." + kEol + kEol + "The user's layer is "), std::string::npos);
