@@ -256,8 +256,7 @@ bool Splice(Document& doc, std::size_t at, std::size_t length, std::string_view 
 // Windows stays consistent; at the end of a last line that has none, one goes first.
 bool Insert(Document& doc, std::size_t at, std::initializer_list<std::string_view> lines) {
     const std::string_view text = Source(doc);
-    const std::size_t feed = text.find('\n');
-    const std::string_view eol = feed != npos && feed > 0 && text[feed - 1] == '\r' ? "\r\n" : "\n";
+    const std::string_view eol = text.substr(0, text.find('\n')).ends_with('\r') ? "\r\n" : "\n";
     std::string added(at == text.size() && at > FirstLine(text) && !text.ends_with('\n') ? eol
                                                                                          : "");
     for (const std::string_view line : lines) {

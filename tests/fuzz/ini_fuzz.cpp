@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !vlregut::IsValidValue(value)) {
         return 0;
     }
-    // Expected: the value replaced in place, or the entry added at the end of its section, or
-    // the section added at the end.
+    // Expected: the value replaced, or the entry added to its section, or the section added.
     const auto section = std::find_if(contents.begin(), contents.end(), [&](const auto& s) {
         return vlregut::FoldCase(s.first) == vlregut::FoldCase(product);
     });

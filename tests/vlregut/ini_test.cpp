@@ -48,6 +48,7 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
         {"[A]\nDocs=1\n[B]\ndocs=2\ndOCS=3\n", "5: duplicate entry dOCS, first at line 4"},
         {"[A]\n=v\n", "2: invalid entry name"},
         {"[A]\nk\x1f=v", "2: invalid entry name"},  // the highest control byte, near the end
+        {"[\x7f]\n", "1: invalid product id in section header"},
         {"[A]\nk=v\rw\n", "2: carriage return not followed by a line feed"},
         {"[A]\nk=v\r", "2: carriage return not followed by a line feed"},
         {"[A]\nk=\0\n"s, "2: NUL byte"},
@@ -67,7 +68,7 @@ TEST(IniEdit, ChangesOnlyWhatIsEdited) {
         {"; head\n[A]\n# c\nk = old\nz=1\n", set("a", "K", "new"),
          "; head\n[A]\n# c\nk =new\nz=1\n"},
         {"[A]\nx=1\n\n; about B\n[B]\n", set("A", "y", "2"), "[A]\nx=1\ny=2\n\n; about B\n[B]\n"},
-        {"[A]\r\nx=1\r\n", set("B", "k", "v"), "[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
+        {"\r\n[A]\r\nx=1", set("B", "k", "v"), "\r\n[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
         {"; top\n[A]\nx=1\n\n; about B\n[B]\ny=2\n",
          [](auto& d) { return ini::RemoveSection(d, "a"); }, "; top\n\n; about B\n[B]\ny=2\n"},
         {"[A]\nx=1\ny=2\n", [](auto& d) { return ini::RemoveEntry(d, "A", "X"); }, "[A]\ny=2\n"},
