@@ -107,9 +107,8 @@ std::size_t HashOf(std::string_view name) {
     return std::hash<std::string>{}(FoldCase(name));
 }
 
-bool ByHash(const Key& a, const Key& b) {
-    return a.first < b.first;
-}
+// A lambda rather than a function, so that sorting calls it inline.
+constexpr auto ByHash = [](const Key& a, const Key& b) { return a.first < b.first; };
 
 // Sorts the keys of some lines, and finds the first of those lines whose name an earlier one
 // has: returns where that one starts, and where the earlier one does.

@@ -58,8 +58,7 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
     }
 }
 
-// Comments, blank lines and line ends stay where they were (the store-format fuzz harness checks
-// what setting a value means on arbitrary texts).
+// Edits keep comments, blank lines and line ends, and change nothing when made again.
 TEST(IniEdit, ChangesOnlyWhatIsEdited) {
     const auto set = [](std::string p, std::string e, std::string v) {
         return [=](ini::Document& d) { return ini::SetValue(d, p, e, v); };
@@ -79,6 +78,7 @@ TEST(IniEdit, ChangesOnlyWhatIsEdited) {
         ASSERT_FALSE(ini::Parse(before, doc)) << before;
         EXPECT_TRUE(edit(doc)) << before;
         EXPECT_EQ(ini::Serialise(doc), after) << before;
+        EXPECT_FALSE(edit(doc)) << before;
     }
 }
 
