@@ -1,7 +1,6 @@
-// The install registry's store format on arbitrary texts: a text that parses is written back byte
-// for byte, and setting a valid value changes that value and nothing else. The input is PRODUCT
-// NUL ENTRY NUL VALUE NUL TEXT, the edit and the store's text; without three NULs it is all text
-// and the edit is the usual DocsDir one.
+// The store format on arbitrary texts: a text that parses is written back byte for byte, and
+// setting a valid value changes only that value. The input is PRODUCT NUL ENTRY NUL VALUE NUL TEXT;
+// without three NULs it is all text, and the edit the usual DocsDir one.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

@@ -58,7 +58,7 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
     }
 }
 
-// Edits keep comments, blank lines and line ends, and change nothing when made again.
+// Edits keep comments, blank lines and line ends; made again or with invalid names, no change.
 TEST(IniEdit, ChangesOnlyWhatIsEdited) {
     const auto set = [](std::string p, std::string e, std::string v) {
         return [=](ini::Document& d) { return ini::SetValue(d, p, e, v); };
@@ -79,6 +79,7 @@ TEST(IniEdit, ChangesOnlyWhatIsEdited) {
         EXPECT_TRUE(edit(doc)) << before;
         EXPECT_EQ(ini::Serialise(doc), after) << before;
         EXPECT_FALSE(edit(doc)) << before;
+        EXPECT_FALSE(ini::AddSection(doc, "x]\n[y") || ini::SetValue(doc, "A", "x=1\ny", "v"));
     }
 }
 
