@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <new>
 #include <optional>
@@ -13,7 +12,7 @@
 namespace vlregut::ini {
 
 // Unlike a string's, the bytes that a resize adds are left unset: a read overwrites them at
-// once, and clearing a large file's worth first would cost about as much as parsing it.
+// once, and clearing a file's worth of bytes first would cost a fifth of parsing them.
 template <typename T>
 struct LeftUnset : std::allocator<T> {
     template <typename U>
@@ -23,35 +22,13 @@ struct LeftUnset : std::allocator<T> {
 };
 using Text = std::vector<char, LeftUnset<char>>;
 
-struct Line {
-    enum class Kind { Blank, Comment, Section, Entry };
-    Kind kind = Kind::Blank;
-    // Views into the document's text.
-    std::string_view text;   // as read, without its line break
-    std::string_view eol;    // "\n", "\r\n", or empty on a last line that has none
-    std::string_view name;   // product id of a Section, entry name of an Entry
-    std::string_view value;  // value of an Entry, verbatim
-};
-
-// A named part of the text: a section, or while parsing an entry. Offsets fit 32 bits because
-// a text parses only when smaller than 4 GiB.
-struct Span {
-    std::uint32_t name = 0;    // offset of the name
-    std::uint32_t length = 0;  // of the name
-    std::uint32_t hash = 0;    // of the name, equal for names that match; 0 for most entries
-};
-
-// A read needs only the text and where its sections are. The lines, kept as read so that a
-// rewrite changes only what was edited, are built by the first edit; they point into text that
-// is never changed once stored, so that a copy of the document shares it.
+// The text as read, and where its sections are. A query reads the lines it needs from the text
+// again; an edit splices the text and parses it again.
 struct Document {
-    bool bom = false;
-    bool edited = false;  // the lines hold the document, and the sections are cleared
-    std::shared_ptr<const Text> text;
-    std::vector<Span> sections;        // in the order of the text
-    std::vector<std::uint32_t> index;  // the sections by hash: 1 + position; 0: free
-    std::vector<Line> lines;
-    std::vector<std::shared_ptr<const std::string>> storage;  // of edited lines
+    Text text;
+    // The sections as (std::hash of the folded name, where the header line starts), sorted by
+    // hash.
+    std::vector<std::pair<std::size_t, std::size_t>> index;
 };
 
 struct ParseError {
@@ -69,14 +46,15 @@ std::string Serialise(const Document& doc);
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-// Names match without regard to ASCII case; names come back spelled as stored.
+// Names match when FoldCase makes them equal; names come back spelled as stored.
 std::optional<std::string> FindSection(const Document& doc, std::string_view product);
 std::optional<std::string> FindValue(const Document& doc, std::string_view product,
                                      std::string_view entry);
 std::vector<std::string> Sections(const Document& doc);
 Entries EntriesOf(const Document& doc, std::string_view product);
 
-// Each edit returns whether the document changed; setValue adds a missing section.
+// Each edit returns whether the document changed; SetValue adds a missing section. Invalid names
+// and values change nothing.
 bool AddSection(Document& doc, std::string_view product);
 bool SetValue(Document& doc, std::string_view product, std::string_view entry,
               std::string_view value);

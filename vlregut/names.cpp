@@ -1,36 +1,35 @@
 #include "vlregut/names.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <array>
 
 namespace vlregut {
 namespace {
 
-char Fold(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Control bytes and edge blanks are refused rather than stripped: a name is never mangled.
-bool IsPlainName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxNameLength || name.front() == ' ' || name.back() == ' ') {
-        return false;
-    }
-    return std::none_of(name.begin(), name.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7f;
-    });
+bool IsPlainName(std::string_view name, char refused) {
+    static constexpr auto kControl = [] {
+        std::array<bool, 256> control{};
+        std::fill_n(control.begin(), 0x20, true);
+        control[0x7f] = true;
+        return control;
+    }();
+    return !name.empty() && name.size() <= kMaxNameLength && name.front() != ' ' &&
+           name.back() != ' ' && std::none_of(name.begin(), name.end(), [&](char c) {
+               return kControl[static_cast<unsigned char>(c)] || c == refused;
+           });
 }
 
 }  // namespace
 
 bool IsValidProductId(std::string_view id) {
-    return IsPlainName(id) && id.find(']') == std::string_view::npos;
+    return IsPlainName(id, ']');
 }
 
 // A leading '[', ';' or '#' would read back as a section header or a comment.
 bool IsValidEntryName(std::string_view name) {
-    return IsPlainName(name) && name.find('=') == std::string_view::npos && name.front() != '[' &&
-           name.front() != ';' && name.front() != '#';
+    return IsPlainName(name, '=') && name.front() != '[' && name.front() != ';' &&
+           name.front() != '#';
 }
 
 bool IsValidValue(std::string_view value) {
@@ -41,23 +40,10 @@ bool IsValidValue(std::string_view value) {
 
 std::string FoldCase(std::string_view name) {
     std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), Fold);
-    return folded;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return Fold(x) == Fold(y); });
-}
-
-// FNV-1a. Setting bit 5 of every byte folds A-Z like Fold() does, and more, which only makes a
-// few unequal names share a hash.
-std::size_t FoldedHash(std::string_view name) {
-    std::uint64_t hash = 14695981039346656037u;
-    for (const char c : name) {
-        hash = (hash ^ (static_cast<unsigned char>(c) | 0x20u)) * 1099511628211u;
+    for (char& c : folded) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    return static_cast<std::size_t>(hash);
+    return folded;
 }
 
 }  // namespace vlregut

@@ -15,10 +15,8 @@ bool IsValidProductId(std::string_view id);
 bool IsValidEntryName(std::string_view name);
 bool IsValidValue(std::string_view value);
 
-// Only A-Z are folded, so matching never depends on the locale or on how bytes >= 0x80 encode.
+// Two names are the same name when they fold alike. Only A-Z are folded, so matching never
+// depends on the locale or on how bytes >= 0x80 encode.
 std::string FoldCase(std::string_view name);
-bool SameName(std::string_view a, std::string_view b);
-// Equal for names that sameName matches.
-std::size_t FoldedHash(std::string_view name);
 
 }  // namespace vlregut

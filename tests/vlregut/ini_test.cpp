@@ -10,50 +10,31 @@ using namespace std::string_literals;
 
 namespace {
 
-// "A{k=v,x=y,}B{}": what the file means, without its layout.
-std::string Meaning(const ini::Document& doc) {
-    std::string text;
-    for (const auto& product : ini::Sections(doc)) {
-        text += product + "{";
-        for (const auto& [name, value] : ini::EntriesOf(doc, product)) {
-            text += name + "=" + value + ",";
-        }
-        text += "}";
-    }
-    return text;
-}
-
-// What a text means, written back byte for byte; or "LINE: fault".
+// What a text written back byte for byte means, layout aside ("A{k=v,}B{}"); or "LINE: fault".
 std::string Read(const std::string& text) {
     ini::Document doc;
     if (const auto fault = ini::Parse(text, doc)) {
         return std::to_string(fault->line) + ": " + fault->message;
     }
     EXPECT_EQ(ini::Serialise(doc), text);
-    return Meaning(doc);
-}
-
-// Enough names to make an index grow: "[s0]\n[s1]\n...".
-std::string Numbered(const std::string& before, const std::string& after, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        text += before + std::to_string(i) + after;
+    std::string meaning;
+    for (const auto& product : ini::Sections(doc)) {
+        meaning += product + "{";
+        for (const auto& [name, value] : ini::EntriesOf(doc, product)) {
+            meaning += name + "=" + value + ",";
+        }
+        meaning += "}";
     }
-    return text;
+    return meaning;
 }
-
-// Lines followed by this much more text are read the parser's quicker way.
-const std::string kTail = "\n; " + std::string(40, '-') + "\n";
 
 TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
         {"; comment\n# comment\n\n \t\n[A]\nk=v\n", "A{k=v,}"},
         {"  [ A b ]  \n\t key \t=  spaced value \n", "A b{key=  spaced value ,}"},
-        {"[A]\r\nk=v\r\n\r\n[B]\r\n", "A{k=v,}B{}"},
         {"\xEF\xBB\xBF[A]\nk=v", "A{k=v,}"},
         {"[A]\nk=a=b ;c #d\nempty=\n", "A{k=a=b ;c #d,empty=,}"},
-        {"[A]\nk=1\n[B]\nK=2\n", "A{k=1,}B{K=2,}"},
         {"[\xC3\x84]\n[\xC3\xA4]\n[a=b;c]\n", "\xC3\x84{}\xC3\xA4{}a=b;c{}"},
         {"[A]\r\nk=v\n#[z]\n \t\r\n; c", "A{k=v,}"},
         {"k=v\n", "1: key=value before any [section]"},
@@ -62,28 +43,22 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
         {"[ ]\n", "1: invalid product id in section header"},
         {"[]\n", "1: invalid product id in section header"},
         {"[A]\n\n[a]\n", "3: duplicate section [a], first at line 1"},
+        {"[A]\n[a]\nx=1\nX=2\n", "2: duplicate section [a], first at line 1"},
+        {"[A]\nx=\nX=\njunk\n", "3: duplicate entry X, first at line 2"},
         {"[A]\nDocs=1\n[B]\ndocs=2\ndOCS=3\n", "5: duplicate entry dOCS, first at line 4"},
         {"[A]\n=v\n", "2: invalid entry name"},
         {"[A]\nk\x1f=v", "2: invalid entry name"},  // the highest control byte, near the end
+        {"[\x7f]\n", "1: invalid product id in section header"},
         {"[A]\nk=v\rw\n", "2: carriage return not followed by a line feed"},
         {"[A]\nk=v\r", "2: carriage return not followed by a line feed"},
         {"[A]\nk=\0\n"s, "2: NUL byte"},
-        {Numbered("[s", "]\n", 40) + "[S7]\n", "41: duplicate section [S7], first at line 8"},
-        {"[A]\n" + Numbered("k", "=\n", 20) + "K0=\n", "22: duplicate entry K0, first at line 2"},
-        {"[A]\n" + Numbered("k", "=\n", 20) + "[B]\n" + Numbered("j", "=\n", 12) + "J3=\n",
-         "35: duplicate entry J3, first at line 26"},
     };
     for (const auto& [text, read] : cases) {
         EXPECT_EQ(Read(text), read) << text;
-        // A line feed would end a last line's stray carriage return.
-        if (text.ends_with('\n') || !text.ends_with('\r')) {
-            EXPECT_EQ(Read(text + kTail), read) << text;
-        }
     }
 }
 
-// Comments, blank lines and line ends stay where they were (the store-format fuzz harness checks
-// what setting a value means on arbitrary texts).
+// Edits keep comments, blank lines and line ends; made again or with invalid names, no change.
 TEST(IniEdit, ChangesOnlyWhatIsEdited) {
     const auto set = [](std::string p, std::string e, std::string v) {
         return [=](ini::Document& d) { return ini::SetValue(d, p, e, v); };
@@ -92,11 +67,10 @@ TEST(IniEdit, ChangesOnlyWhatIsEdited) {
         {"; head\n[A]\n# c\nk = old\nz=1\n", set("a", "K", "new"),
          "; head\n[A]\n# c\nk =new\nz=1\n"},
         {"[A]\nx=1\n\n; about B\n[B]\n", set("A", "y", "2"), "[A]\nx=1\ny=2\n\n; about B\n[B]\n"},
-        {"[A]\r\nx=1\r\n", set("B", "k", "v"), "[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
+        {"\r\n[A]\r\nx=1", set("B", "k", "v"), "\r\n[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
         {"; top\n[A]\nx=1\n\n; about B\n[B]\ny=2\n",
          [](auto& d) { return ini::RemoveSection(d, "a"); }, "; top\n\n; about B\n[B]\ny=2\n"},
         {"[A]\nx=1\ny=2\n", [](auto& d) { return ini::RemoveEntry(d, "A", "X"); }, "[A]\ny=2\n"},
-        {"[A]\n", [](auto& d) { return ini::AddSection(d, "B"); }, "[A]\n\n[B]\n"},
         {"[A]\nx=1\n[B]\ny=2", [](auto& d) { return ini::RemoveSection(d, "b"); }, "[A]\nx=1\n"},
     };
     for (const auto& [before, edit, after] : cases) {
@@ -104,8 +78,8 @@ TEST(IniEdit, ChangesOnlyWhatIsEdited) {
         ASSERT_FALSE(ini::Parse(before, doc)) << before;
         EXPECT_TRUE(edit(doc)) << before;
         EXPECT_EQ(ini::Serialise(doc), after) << before;
-        // An edited document is read through its lines, a parsed one through its index.
-        EXPECT_EQ(Meaning(doc), Read(after)) << before;
+        EXPECT_FALSE(edit(doc)) << before;
+        EXPECT_FALSE(ini::AddSection(doc, "x]\n[y") || ini::SetValue(doc, "A", "x=1\ny", "v"));
     }
 }
 
