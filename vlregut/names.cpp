@@ -40,8 +40,13 @@ bool IsValidValue(std::string_view value) {
 
 std::string FoldCase(std::string_view name) {
     std::string folded(name);
-    for (char& c : folded) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        char& c = folded[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        } else if (static_cast<unsigned char>(c) >= 0x80 && StartsDoubleByte(c)) {
+            ++i;  // its second byte stays as it is
+        }
     }
     return folded;
 }

@@ -16,7 +16,13 @@ bool IsValidEntryName(std::string_view name);
 bool IsValidValue(std::string_view value);
 
 // Two names are the same name when they fold alike. Only A-Z are folded, so matching never
-// depends on the locale or on how bytes >= 0x80 encode.
+// depends on the locale or on how bytes >= 0x80 encode; and never the second byte of a
+// double-byte character, which may lie in A-Z (katakana KI is 83 4C in code page 932).
 std::string FoldCase(std::string_view name);
+
+// Whether the byte begins a double-byte character in the names' code page: a lead byte of the
+// ANSI code page on Windows (932, 936, 949, 950); never on POSIX, whose multibyte encoding,
+// UTF-8, puts no byte of a character below 0x80.
+bool StartsDoubleByte(unsigned char byte);
 
 }  // namespace vlregut

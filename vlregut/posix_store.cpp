@@ -27,6 +27,7 @@
 
 #include "platform/posix/scoped.h"
 #include "platform/printable.h"
+#include "vlregut/names.h"
 #include "vlregut/store.h"
 
 namespace vlregut {
@@ -757,6 +758,10 @@ class PosixStore final : public Store {
 
 std::unique_ptr<Store> OpenDefaultStore() {
     return std::make_unique<PosixStore>();
+}
+
+bool StartsDoubleByte(unsigned char /*byte*/) {
+    return false;
 }
 
 void Diagnose(std::string_view line) {

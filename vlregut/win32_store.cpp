@@ -413,6 +413,10 @@ std::unique_ptr<Store> OpenDefaultStore() {
     return std::make_unique<Win32Store>();
 }
 
+bool StartsDoubleByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != 0;
+}
+
 void Diagnose(std::string_view line) {
     std::string text = platform::Printable(line);
     text += '\n';

@@ -95,6 +95,7 @@ class Wine : public testing::TestWithParam<Row> {
         support::SetString(HKEY_LOCAL_MACHINE, kPdf, "", m_former.value_or(""));  // "": none
         support::DeleteKey(HKEY_LOCAL_MACHINE, kProgId);
         support::DeleteKey(HKEY_CURRENT_USER, kProducts + m_product);
+        support::DeleteKey(HKEY_CURRENT_USER, kProducts + m_folded);
         if (GetParam().document == nullptr) {
             EXPECT_EQ(Msi("/x", BIN_DIR "/product.msi"), 0);
             EXPECT_EQ(Msi("/x", SUITEHELP_MSI), 0);
@@ -129,7 +130,11 @@ class Wine : public testing::TestWithParam<Row> {
     }
 
     const support::TempFolder m_root{"suitehelp-wine"};
-    const std::string m_product = m_root.Path().filename().string();
+    // In a double-byte code page, KI (83 4C), beside a product NE (83 6C) that its trail byte
+    // would fold to.
+    const std::string m_product =
+        m_root.Path().filename().string() + (GetParam().codePage ? "\x83L" : "");
+    const std::string m_folded = m_product.substr(0, m_product.size() - 1) + "l";
     const std::string m_docs = m_root / "Suite Docs" + GetParam().folder;
     const std::string m_record = m_root / "record.txt";
     const std::optional<std::string> m_former = support::GetString(HKEY_LOCAL_MACHINE, kPdf, "");
@@ -159,6 +164,8 @@ TEST_P(Wine, Launch) {
     } else {
         ASSERT_TRUE(support::WriteFile(support::Wide(Expand(row.document)), support::kMinimalPdf));
         ASSERT_TRUE(support::SetString(HKEY_CURRENT_USER, kProducts + product, "DocsDir", m_docs));
+        ASSERT_TRUE(!row.codePage ||
+                    support::CreateKey(HKEY_CURRENT_USER, kProducts + m_folded) == 0);
     }
     // Without a document-name file, the default name.
     const std::string names =
