@@ -1,5 +1,6 @@
 #include "vlregut/registry.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -35,12 +36,20 @@ Result NoEntry(std::string_view product, std::string_view entry) {
             "product " + std::string(product) + " has no entry " + std::string(entry)};
 }
 
+// The view's layers, the highest precedence first. A lookup reads them in this order and stops
+// at the first that answers: that layer decides whatever those below hold, and one that cannot be
+// read fails the lookup only when it is reached.
+std::vector<Layer> Precedence(View view) {
+    return view == View::System ? std::vector{Layer::System}
+                                : std::vector{Layer::User, Layer::System};
+}
+
 }  // namespace
 
 Registry::Layers Registry::Load(View view) {
     Layers loaded;
-    loaded.layers =
-        view == View::System ? std::vector{Layer::System} : std::vector{Layer::System, Layer::User};
+    loaded.layers = Precedence(view);
+    std::reverse(loaded.layers.begin(), loaded.layers.end());  // lowest first, as lists merge
     for (const Layer layer : loaded.layers) {
         Store::Snapshot doc;
         loaded.reads.push_back(m_store.Read(layer, doc));
@@ -86,14 +95,12 @@ Result Registry::FindProduct(View view, std::string_view product) {
     if (!IsValidProductId(product)) {
         return InvalidProduct();
     }
-    // From the highest precedence down: a layer that answers decides whatever those below hold,
-    // and one that cannot be read fails the lookup.
-    const Layers loaded = Load(view);
-    for (std::size_t i = loaded.docs.size(); i-- > 0;) {
-        if (loaded.docs[i] == nullptr) {
-            return loaded.reads[i];
+    for (const Layer layer : Precedence(view)) {
+        Store::Snapshot doc;
+        if (Result read = m_store.Read(layer, doc); read.status != Status::Ok) {
+            return read;
         }
-        if (ini::FindSection(*loaded.docs[i], product)) {
+        if (ini::FindSection(*doc, product)) {
             return {};
         }
     }
@@ -108,18 +115,18 @@ Result Registry::Get(View view, std::string_view product, std::string_view entry
     if (!IsValidEntryName(entry)) {
         return InvalidEntry();
     }
-    const Layers loaded = Load(view);
     bool known = false;
-    for (std::size_t i = loaded.docs.size(); i-- > 0;) {
-        if (loaded.docs[i] == nullptr) {
-            return loaded.reads[i];
+    for (const Layer layer : Precedence(view)) {
+        Store::Snapshot doc;
+        if (Result read = m_store.Read(layer, doc); read.status != Status::Ok) {
+            return read;
         }
-        const auto spelling = ini::FindSection(*loaded.docs[i], product);
+        const auto spelling = ini::FindSection(*doc, product);
         known = known || spelling.has_value();
-        if (auto found = ini::FindValue(*loaded.docs[i], product, entry)) {
+        if (auto found = ini::FindValue(*doc, product, entry)) {
             value = std::move(*found);
             if (origin != nullptr) {
-                *origin = {loaded.layers[i], *spelling};
+                *origin = {layer, *spelling};
             }
             return {};
         }
