@@ -40,7 +40,7 @@ RunResult Run(const RunOptions& options) {
             dup2(open(path.c_str(), flags | O_NOCTTY | O_CLOEXEC, 0600), stream);
         }
         if (options.cwd.empty() || chdir(options.cwd.c_str()) == 0) {
-            execve(argv[0], argv.data(), envp.data());
+            execve(argv[0], argv.data(), options.env.empty() ? environ : envp.data());
         }
         _exit(127);
     }

@@ -18,7 +18,7 @@ struct RunResult {
 
 struct RunOptions {
     std::vector<std::string> argv;  // argv[0] is the program's path
-    std::vector<std::string> env;   // "NAME=value"; nothing is inherited
+    std::vector<std::string> env;   // "NAME=value"; empty: this process's own
     std::string input;              // standard input, to its end
     std::string cwd;                // empty: the caller's
     std::chrono::milliseconds timeout{5000};

@@ -103,12 +103,9 @@ class StoreTest : public testing::Test {
 // Runs a program in this environment to its end, or kills it (status -1) after `limit`.
 support::Outcome RunProgram(const char* program, const std::vector<std::string>& args,
                             std::chrono::milliseconds limit = 1min, bool terminal = false) {
-    std::vector<std::string> argv{program}, env;
+    std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        env.emplace_back(*entry);
-    }
-    const auto result = support::Run({argv, env, "", "", limit, terminal});
+    const auto result = support::Run({argv, {}, "", "", limit, terminal});
     return {result.timedOut ? -1 : result.exitCode, result.out, result.err};
 }
 #endif
