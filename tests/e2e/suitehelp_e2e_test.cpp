@@ -40,9 +40,6 @@ struct Row {
 // clang-format off
 const Row kRows[] = {
     {"Found", "Help Files/guide.pdf", "", true, "", "", "", "{root}/Help Files\n", true},
-    {"AskedStoredOpened", "Other/guide.pdf", "{root}/Other/guide.pdf\n", true, "", "",
-     "Can't find {root}/Help Files/guide.pdf. Specify the path for guide.pdf.\n", "{root}/Other\n",
-     true},
     // Every step told, and no application for PDF files: GIO's failure in its own words and
     // the shell's text (the other codes are mapped in tests/core/shell_test.cpp).
     {"Debug", "Other/guide.pdf", "{root}/Other/guide.pdf\n", false, "SUITEHELP_DEBUG=1", "",
