@@ -133,7 +133,7 @@ TEST_P(SuiteHelp, RunsThroughTheRealParts) {
                                : std::vector<std::string>{SUITEHELP_EXE, "-vellum", config};
     const auto result = support::Run({args, env, Expand(row.typed), "", 20s});
 
-    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, row.out);
     const std::regex glibWarning("\n\\(process:[0-9]+\\): GLib[^\n]*\n");
     EXPECT_EQ(std::regex_replace(result.err, glibWarning, ""), Expand(row.err));

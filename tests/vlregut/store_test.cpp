@@ -105,8 +105,7 @@ support::Outcome RunProgram(const char* program, const std::vector<std::string>&
                             std::chrono::milliseconds limit = 1min, bool terminal = false) {
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
-    const auto result = support::Run({argv, {}, "", "", limit, terminal});
-    return {result.timedOut ? -1 : result.exitCode, result.out, result.err};
+    return support::Run({argv, {}, "", "", limit, terminal});
 }
 #endif
 
