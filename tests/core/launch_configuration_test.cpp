@@ -16,15 +16,11 @@ namespace {
 
 class LaunchConfigurationTest : public testing::Test {
   protected:
-    // "document-name file|document name|product id" read with these arguments, or from a
-    // launch-configuration file holding `config`.
+    // "document-name file|document name|product id" read with these arguments.
     std::string Read(const std::vector<const char*>& arguments) {
         const auto read =
             config::ReadLaunchSettings(arguments.data(), static_cast<int>(arguments.size()));
         return read.docNameFile + "|" + read.docFile + "|" + read.productId;
-    }
-    std::string ReadFileHolding(const std::string& config) {
-        return Read({"-vellum", dir.Write("help.cfg", config).c_str()});
     }
 
     support::TempFolder dir;
@@ -68,7 +64,7 @@ TEST_F(LaunchConfigurationTest, TakesPositionalLines) {
         if (names != nullptr) {
             dir.Write("names.txt", names);
         }
-        EXPECT_EQ(ReadFileHolding(config), read) << config;
+        EXPECT_EQ(Read({"-vellum", dir.Write("help.cfg", config).c_str()}), read) << config;
     }
     std::filesystem::current_path(previous);
     CString text = "a\nb", first;
