@@ -12,7 +12,6 @@ class DocumentLocatorTest : public testing::Test {
     void SetUp() override { fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs"; }
 
     int Locate() { return document::LocateDocument(owner, productId, docFile, docsDir); }
-    CString StoredFolder() { return fakes.registry.docsDirs["suite"]; }
     FakePlatform fakes;
     CFrameWnd owner;
     CString productId = "SUITE", docFile = "DOCS.PDF", docsDir;
@@ -123,7 +122,7 @@ TEST_F(DocumentLocatorTest, RejectedChoicesStoreNothing) {
         fakes.registry.refuseSet = refuseSet;
         EXPECT_EQ(Locate(), 0) << what;
         EXPECT_EQ(fakes.ui.messages, messages) << what;
-        EXPECT_EQ(StoredFolder(), "C:\\Suite\\Docs") << what;
+        EXPECT_EQ(fakes.registry.docsDirs["suite"], "C:\\Suite\\Docs") << what;
     }
 }
 

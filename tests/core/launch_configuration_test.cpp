@@ -16,15 +16,11 @@ namespace {
 
 class LaunchConfigurationTest : public testing::Test {
   protected:
-    // "document-name file|document name|product id" read with these arguments, or from a
-    // launch-configuration file holding `config`.
+    // "document-name file|document name|product id" read with these arguments.
     std::string Read(const std::vector<const char*>& arguments) {
         const auto read =
             config::ReadLaunchSettings(arguments.data(), static_cast<int>(arguments.size()));
         return read.docNameFile + "|" + read.docFile + "|" + read.productId;
-    }
-    std::string ReadFileHolding(const std::string& config) {
-        return Read({"-vellum", dir.Write("help.cfg", config).c_str()});
     }
 
     support::TempFolder dir;
@@ -44,24 +40,33 @@ TEST_F(LaunchConfigurationTest, ReadsOnlyForALaunchOptionAndAFile) {
     EXPECT_EQ(Read({"-vellum", dir.Path().string().c_str()}), "|DOCS.PDF|");
 }
 
+// Lines 1 and 3 of the launch-configuration file, and the first line of the document-name file
+// (names.txt in the current folder; null: none) as the document's name.
 TEST_F(LaunchConfigurationTest, TakesPositionalLines) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"names.txt\r\nskipped\r\nPROD\r\n", "names.txt|PROD"},
-        {"only line", "only line|"},
-        {"a\nb\nPROD\r", "a|PROD\r"},  // the last line keeps its CR
-        {"a\r\r\nb\nPROD\r\r\n", "a\r|PROD\r"},
-        {"\r\nskipped\nPROD", "|PROD"},
-        {" names.txt\t\nskipped\n  PROD \n", " names.txt\t|  PROD "},  // blanks stay
-        {"a\rb\rPROD\r", "a\rb\rPROD\r|"},                             // a CR alone ends no line
-        {std::string("a\nb\0\nPROD\n", 10), "a|"},                     // a NUL ends the text
-        {"a\nb\n" + std::string(1100, 'x'), "a|" + std::string(1020, 'x')},
-        {std::string(1024, '\n') + "a\nb\nPROD\n", "|"},  // nothing after 1024 bytes
-    };
-    for (const auto& [config, read] : cases) {
-        const std::string fields = ReadFileHolding(config);
-        EXPECT_EQ(fields.substr(0, fields.find('|')) + fields.substr(fields.rfind('|')), read)
-            << config;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    // clang-format off
+    const std::tuple<std::string, const char*, std::string> cases[] = {
+        {"names.txt\r\nskipped\r\nPROD\r\n", "MANUAL.PDF\r\nignored\n", "names.txt|MANUAL.PDF|PROD"},
+        {"names.txt\n\nPROD\n", "", "names.txt|DOCS.PDF|PROD"}, {"names.txt\n\nPROD\n", "\nignored", "names.txt||PROD"},
+        {"only line", nullptr, "only line|DOCS.PDF|"},
+        {"a\nb\nPROD\r", nullptr, "a|DOCS.PDF|PROD\r"},  // the last line keeps its CR
+        {"a\r\r\nb\nPROD\r\r\n", nullptr, "a\r|DOCS.PDF|PROD\r"},
+        {"\r\nskipped\nPROD", "x.pdf", "|DOCS.PDF|PROD"},
+        {" names.txt\t\nskipped\n  PROD \n", "x.pdf", " names.txt\t|DOCS.PDF|  PROD "},  // blanks stay
+        {"a\rb\rPROD\r", nullptr, "a\rb\rPROD\r|DOCS.PDF|"},  // a CR alone ends no line
+        {std::string("a\nb\0\nPROD\n", 10), nullptr, "a|DOCS.PDF|"},  // a NUL ends the text
+        {"a\nb\n" + std::string(1100, 'x'), nullptr, "a|DOCS.PDF|" + std::string(1020, 'x')},
+        {std::string(1024, '\n') + "a\nb\nPROD\n", nullptr, "|DOCS.PDF|"}};  // nothing after 1024 bytes
+    // clang-format on
+    for (const auto& [config, names, read] : cases) {
+        std::filesystem::remove("names.txt");
+        if (names != nullptr) {
+            dir.Write("names.txt", names);
+        }
+        EXPECT_EQ(Read({"-vellum", dir.Write("help.cfg", config).c_str()}), read) << config;
     }
+    std::filesystem::current_path(previous);
     CString text = "a\nb", first;
     CMainWindow::TakeFirstLine(text, first);  // the window's own name for the same rule
     EXPECT_EQ(first + "|" + text, "a|b");
@@ -83,28 +88,6 @@ TEST_F(LaunchConfigurationTest, HeldConfigurationFile) {
     ::close(held);
 #endif
     EXPECT_EQ(Read({"-vellum", path.c_str()}), "a|DOCS.PDF|PROD");
-}
-
-TEST_F(LaunchConfigurationTest, DocumentNameFileGivesTheDocumentName) {
-    // The file's contents (null: no such file) and the document's name.
-    for (const auto& [contents, docFile] :
-         {std::pair<const char*, std::string>{"MANUAL.PDF\r\nignored\n", "MANUAL.PDF"},
-          {"", "DOCS.PDF"},
-          {"\nignored", ""},
-          {nullptr, "DOCS.PDF"}}) {
-        std::filesystem::remove(dir / "names.txt");
-        if (contents != nullptr) {
-            dir.Write("names.txt", contents);
-        }
-        EXPECT_EQ(ReadFileHolding(dir / "names.txt" + "\n\nPROD\n"),
-                  dir / "names.txt|" + docFile + "|PROD");
-    }
-    // A relative name is resolved against the current folder.
-    dir.Write("names.txt", "rel.pdf\n");
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    EXPECT_EQ(ReadFileHolding("names.txt\n\nPROD\n"), "names.txt|rel.pdf|PROD");
-    std::filesystem::current_path(previous);
 }
 
 }  // namespace

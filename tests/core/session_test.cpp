@@ -1,66 +1,27 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "app/the_app.h"
 #include "document/document_launcher.h"
-#include "platform/entry.h"
 #include "support/files.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {
 
-class SessionTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        fakes.registry.docsDirs["suite"] = "C:\\Suite\\Docs";
-        fakes.files.AddFile("C:\\Suite\\Docs\\manual.pdf");
-        dir.Write("names.txt", "MANUAL.PDF\r\n");
-        tail = "-vellum \"" +
-               dir.Write("help.cfg", dir / "names.txt" + "\r\nskipped\r\nSuite\r\n") + "\"";
-    }
-
+// The session asks for the moved document, stores its folder, locates it again and opens it from
+// there; a launch whose own locate fails opens nothing more.
+TEST(SessionTest, OpensFromTheFolderJustChosen) {
     FakePlatform fakes;
-    support::TempFolder dir;
-    std::string tail;
-};
-
-// One launch locates twice (once to decide, once to open) and opens once, with no message loop;
-// a failure is captioned with the executable's name and not tried again.
-TEST_F(SessionTest, OneLaunchRunsTheWholeSession) {
-    for (const int result : {platform::kShellHandedOver, platform::kShellFileNotFound}) {
-        CTheApp app;
-        fakes.registry.calls.clear();
-        fakes.shell.opened.clear();
-        fakes.shell.result = result;
-        EXPECT_EQ(AfxWinMain("suitehelp", tail.c_str()), 0);
-        ASSERT_NE(app.m_pMainWnd, nullptr);
-        EXPECT_EQ(static_cast<CMainWindow*>(app.m_pMainWnd)->m_strProductId, "Suite");
-        EXPECT_EQ(fakes.registry.calls,
-                  (std::vector<CString>{"init Suite", "get DocsDir", "init Suite", "get DocsDir"}));
-        EXPECT_EQ(fakes.shell.opened, (std::vector<CString>{"C:\\Suite\\Docs\\manual.pdf"}));
-    }
-    EXPECT_EQ(
-        fakes.ui.messages,
-        (std::vector<ShownMessage>{
-            {"The specified file C:\\Suite\\Docs\\manual.pdf was not found.", "suitehelp", 0}}));
-}
-
-TEST_F(SessionTest, NothingIsOpenedUnlessTheDocumentIsLocated) {
-    fakes.files = WindowsFileSystem{};  // the document is gone, and the dialog is cancelled
-    CMainWindow session(tail.c_str());
-    EXPECT_EQ(fakes.ui.dialogs.size(), 1u);
-    CMainWindow empty("");
-    EXPECT_EQ(fakes.registry.calls.back(), "init ");
-    EXPECT_EQ(empty.m_strDocFile, "DOCS.PDF");
-    EXPECT_TRUE(fakes.shell.opened.empty());
-    EXPECT_TRUE(fakes.ui.messages.empty());
-}
-
-TEST_F(SessionTest, OpensFromTheFolderJustChosen) {
+    const support::TempFolder dir;
+    fakes.registry.docsDirs["suite"] = "C:\\Moved";
     fakes.files.AddFile("E:\\New Place\\Manual.PDF");
     fakes.ui.chosen = "E:\\New Place\\Manual.PDF";
-    fakes.registry.docsDirs["suite"] = "C:\\Moved";
+    dir.Write("names.txt", "MANUAL.PDF\r\n");
+    const std::string tail =
+        "-vellum \"" + dir.Write("help.cfg", dir / "names.txt" + "\r\nskipped\r\nSuite\r\n") + "\"";
     CMainWindow session(tail.c_str());
+    EXPECT_EQ(fakes.registry.calls,
+              (std::vector<CString>{"init Suite", "get DocsDir", "set DocsDir E:\\New Place",
+                                    "init Suite", "get DocsDir"}));
     EXPECT_EQ(session.LaunchDocument(), 1);  // found there now, and opened again
     fakes.registry.docsDirs.clear();         // the launcher's own locate fails: nothing more
     EXPECT_EQ(session.LaunchDocument(), 1);

@@ -83,7 +83,7 @@ TEST_P(Desktop, AsksOnlyWhenTheDocumentIsMissing) {
         EXPECT_EQ(xdotool(dialog).out,
                   "Can't find " + root / "Help/docs.pdf. Specify the path for docs.pdf.\n");
         for (int i = 0;
-             i < 5 && xdotool({"search", "--onlyvisible", "--name", "^Can't find "}).exitCode == 0;
+             i < 5 && xdotool({"search", "--onlyvisible", "--name", "^Can't find "}).status == 0;
              ++i) {
             xdotool({"sleep", "0.3", "key", *row.typed ? "Return" : "Escape", "sleep", "1.5"});
         }
@@ -91,7 +91,7 @@ TEST_P(Desktop, AsksOnlyWhenTheDocumentIsMissing) {
     const auto run =
         support::Run({{SUITEHELP_EXE, "-vellum", root / "help.cfg"}, env, "", "", 60s});
     user.join();
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(support::ReadFile(store),
               "[SuiteWriter]\nDocsDir=" + root / (row.typed && *row.typed ? "Other\n" : "Help\n"));
     string trace;

@@ -41,11 +41,10 @@ class FakeShell : public platform::Shell {
   public:
     int OpenDocument(const CString& path) override {
         opened.push_back(path);
-        return result;
+        return platform::kShellHandedOver;
     }
 
     std::vector<CString> opened;
-    int result = platform::kShellHandedOver;
 };
 
 // A Windows file system: backslash or slash separate, drive letters, names without regard to

@@ -14,7 +14,7 @@
 
 namespace support {
 
-RunResult Run(const RunOptions& options) {
+Outcome Run(const RunOptions& options) {
     const auto pointers = [](const std::vector<std::string>& strings) {
         std::vector<char*> list(strings.size() + 1);  // null-terminated
         std::ranges::transform(strings, list.begin(),
@@ -40,11 +40,11 @@ RunResult Run(const RunOptions& options) {
             dup2(open(path.c_str(), flags | O_NOCTTY | O_CLOEXEC, 0600), stream);
         }
         if (options.cwd.empty() || chdir(options.cwd.c_str()) == 0) {
-            execve(argv[0], argv.data(), envp.data());
+            execve(argv[0], argv.data(), options.env.empty() ? environ : envp.data());
         }
         _exit(127);
     }
-    RunResult result;
+    Outcome result;
     if (pid < 0) {
         return result;
     }
@@ -56,12 +56,11 @@ RunResult Run(const RunOptions& options) {
         if (std::chrono::steady_clock::now() > deadline) {
             killpg(pid, SIGKILL);
             ended = waitpid(pid, &status, 0);
-            result.timedOut = true;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    result.exitCode = ended == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.status = ended == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = opened ? "" : ReadFile(streams[1]);
     fcntl(terminal, F_SETFL, O_NONBLOCK);
     char buffer[4096];

@@ -7,26 +7,22 @@
 #include <string>
 #include <vector>
 
-namespace support {
+#include "support/files.h"
 
-struct RunResult {
-    bool timedOut = false;
-    int exitCode = -1;  // also when ended by a signal or never started
-    std::string out;
-    std::string err;
-};
+namespace support {
 
 struct RunOptions {
     std::vector<std::string> argv;  // argv[0] is the program's path
-    std::vector<std::string> env;   // "NAME=value"; nothing is inherited
+    std::vector<std::string> env;   // "NAME=value"; empty: this process's own
     std::string input;              // standard input, to its end
     std::string cwd;                // empty: the caller's
     std::chrono::milliseconds timeout{5000};
     bool terminal = false;  // standard output a terminal (a pseudo-terminal), not a file
 };
 
-// Runs a program to its end; on timeout kills its whole process group.
-RunResult Run(const RunOptions& options);
+// Runs a program to its end; on timeout kills its whole process group (status -1, as for a
+// program ended by a signal or never started).
+Outcome Run(const RunOptions& options);
 // This process's children that still run, those that ended reaped; with PR_SET_CHILD_SUBREAPER,
 // the orphans of its children too.
 std::vector<pid_t> OurChildren();

@@ -41,7 +41,6 @@ TEST(IniParse, TextsMeanWhatTheySayOrNameTheLineOfTheirFault) {
         {"; c\n[A]\njunk\n", "3: expected [section] or key=value"},
         {"[A\n", "1: expected ']' at the end of the section header"},
         {"[ ]\n", "1: invalid product id in section header"},
-        {"[]\n", "1: invalid product id in section header"},
         {"[A]\n\n[a]\n", "3: duplicate section [a], first at line 1"},
         {"[A]\n[a]\nx=1\nX=2\n", "2: duplicate section [a], first at line 1"},
         {"[A]\nx=\nX=\njunk\n", "3: duplicate entry X, first at line 2"},
