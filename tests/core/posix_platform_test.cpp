@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -40,14 +41,16 @@ struct Console {
     std::FILE* out = std::fopen((folder / "out").c_str(), "w");
 };
 
-// A listening unix socket at the path.
+// A listening socket at the address.
+int Listen(const sockaddr* address, socklen_t size) {
+    const int fd = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool listening = bind(fd, address, size) == 0 && listen(fd, 64) == 0;
+    return listening ? fd : (close(fd), -1);
+}
 int Listen(const string& path) {
     sockaddr_un address{AF_UNIX, {}};
     std::memcpy(address.sun_path, path.data(), path.size());
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool listening =
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 64) == 0;
-    return listening ? fd : (close(fd), -1);
+    return Listen(reinterpret_cast<sockaddr*>(&address), sizeof address);
 }
 
 TEST(PosixPlatformTest, CommandTailFileAndFileSystem) {
@@ -198,23 +201,37 @@ TEST(PosixPlatformTest, GraphicalSessionNeedsAServerThatAnswersInTime) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(present(nullptr, nullptr, display)) << "connected but never answered";
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    // And one on TCP, as an ssh-forwarded display (localhost:10.0) is.
+    int tcp = -1, port = 6000 + 7000;
+    while (tcp < 0 && ++port < 6000 + 7100) {
+        sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        tcp = Listen(reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    ASSERT_GE(tcp, 0);
     // Each client is answered, with a refusal, which is an answer too; until the shutdown.
-    std::thread server([x] {
+    const auto serve = [](int listener) {
         char setup[12];
-        for (int client; (client = accept(x, nullptr, nullptr)) >= 0; close(client)) {
+        for (int client; (client = accept(listener, nullptr, nullptr)) >= 0; close(client)) {
             if (read(client, setup, sizeof setup) == sizeof setup) {
                 send(client, "\0", 1, MSG_NOSIGNAL);
             }
         }
-    });
-    for (const string& name : {display, "unix" + display, "unix/" + display}) {
+    };
+    std::thread server(serve, x), tcpServer(serve, tcp);
+    const string tcpDisplay = string(":").append(std::to_string(port - 6000));
+    for (const string& name : {display, "unix" + display, "unix/" + display,
+                               "localhost" + tcpDisplay, "tcp/127.0.0.1" + tcpDisplay + ".0"}) {
         EXPECT_TRUE(present(nullptr, nullptr, name)) << name;
     }
     EXPECT_FALSE(present(nullptr, nullptr, "remote.example" + display)) << "looked up a name";
     EXPECT_FALSE(present(nullptr, nullptr, "no display"));
-    shutdown(x, SHUT_RDWR);
+    for (const int listener : {x, tcp}) {
+        shutdown(listener, SHUT_RDWR);
+    }
     server.join();
+    tcpServer.join();
     close(x);
+    close(tcp);
     unlink(("/tmp/.X11-unix/X" + std::to_string(number)).c_str());
     // A Wayland display's name is in the runtime folder.
     support::TempFolder run;

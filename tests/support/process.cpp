@@ -28,7 +28,9 @@ Outcome Run(const RunOptions& options) {
     // The terminal's other side, read when the program has ended.
     const int terminal = options.terminal ? posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
     const bool opened = terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0;
-    const std::string screen = opened ? ptsname(terminal) : streams[1];
+    const std::string screen = opened           ? ptsname(terminal)
+                               : options.output ? options.output
+                                                : streams[1];
     auto argv = pointers(options.argv);
     auto envp = pointers(options.env);
     const pid_t pid = fork();

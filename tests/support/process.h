@@ -17,7 +17,8 @@ struct RunOptions {
     std::string input;              // standard input, to its end
     std::string cwd;                // empty: the caller's
     std::chrono::milliseconds timeout{5000};
-    bool terminal = false;  // standard output a terminal (a pseudo-terminal), not a file
+    bool terminal = false;         // standard output a terminal (a pseudo-terminal), not a file
+    const char* output = nullptr;  // standard output into this file (/dev/full), not read back
 };
 
 // Runs a program to its end; on timeout kills its whole process group (status -1, as for a

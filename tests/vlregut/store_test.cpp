@@ -273,6 +273,11 @@ TEST_F(StoreTest, ToolCommandsExitStatusAndOutput) {
     Put(Layer::User, kSuite, "Odd", odd);
     EXPECT_EQ(RunProgram(VLREG_EXE, {"get", kSuite, "Odd"}, 1min, true).out,
               " ;*.* \"quoted\\\" \\\\x1b]0;x\\x07\r\n");
+    // Output that cannot be written fails the command.
+    const auto full =
+        support::Run({{VLREG_EXE, "get", kSuite, "Odd"}, {}, "", "", 1min, false, "/dev/full"});
+    EXPECT_EQ(full.status, 2);
+    EXPECT_EQ(full.err, "vlreg: cannot write to standard output\n");
 #endif
     for (const std::string option : {"--help", kEol == "\n" ? "-h" : "/?"}) {
         const std::string help = Vlreg({"get", option}).out;
