@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/ascii_fold.h"
+
 namespace vlregut {
 namespace {
 
@@ -40,14 +42,7 @@ bool IsValidValue(std::string_view value) {
 
 std::string FoldCase(std::string_view name) {
     std::string folded(name);
-    for (std::size_t i = 0; i < folded.size(); ++i) {
-        char& c = folded[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        } else if (static_cast<unsigned char>(c) >= 0x80 && StartsDoubleByte(c)) {
-            ++i;  // its second byte stays as it is
-        }
-    }
+    platform::FoldAsciiLetters(folded, StartsDoubleByte);
     return folded;
 }
 

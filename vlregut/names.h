@@ -15,9 +15,8 @@ bool IsValidProductId(std::string_view id);
 bool IsValidEntryName(std::string_view name);
 bool IsValidValue(std::string_view value);
 
-// Two names are the same name when they fold alike. Only A-Z are folded, so matching never
-// depends on the locale or on how bytes >= 0x80 encode; and never the second byte of a
-// double-byte character, which may lie in A-Z (katakana KI is 83 4C in code page 932).
+// Two names are the same name when they fold alike (platform/ascii_fold.h), so matching never
+// depends on the locale or on how bytes >= 0x80 encode.
 std::string FoldCase(std::string_view name);
 
 // Whether the byte begins a double-byte character in the names' code page: a lead byte of the

@@ -2,39 +2,25 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
+#include "platform/ascii_fold.h"
 #include "platform/crt.h"
 
 namespace platform {
-namespace {
 
-unsigned char FoldAscii(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
-}
-
-}  // namespace
-
-// The runtime's own functions fold byte by byte, trail bytes included.
 char* LowerAscii(char* text, unsigned codePage) {
-    bool trail = false;
-    for (auto* c = reinterpret_cast<unsigned char*>(text); *c != '\0'; ++c) {
-        *c = trail ? *c : FoldAscii(*c);
-        trail = !trail && ::IsDBCSLeadByteEx(codePage, *c);
-    }
+    FoldAsciiLetters({text, std::strlen(text)},
+                     [codePage](unsigned char byte) { return ::IsDBCSLeadByteEx(codePage, byte); });
     return text;
 }
 
-// Both texts are walked in step: up to a difference their bytes, and so their characters, agree.
+// Up to a difference the texts' bytes, and so their characters, agree: folded apart, they differ
+// first where they would differ folded in step.
 int CompareAsciiCaseless(const char* a, const char* b, unsigned codePage) {
-    const auto* x = reinterpret_cast<const unsigned char*>(a);
-    const auto* y = reinterpret_cast<const unsigned char*>(b);
-    for (bool trail = false;; ++x, ++y) {
-        const int left = trail ? *x : FoldAscii(*x);
-        const int right = trail ? *y : FoldAscii(*y);
-        if (left != right || *x == '\0') {
-            return left - right;
-        }
-        trail = !trail && ::IsDBCSLeadByteEx(codePage, *x);
-    }
+    std::string left = a, right = b;
+    return std::strcmp(LowerAscii(left.data(), codePage), LowerAscii(right.data(), codePage));
 }
 
 int _stricmp(const char* a, const char* b) {
